@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main()
+{
+    std::printf("meshshift\n");
+    return 0;
+}

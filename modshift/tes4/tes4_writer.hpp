@@ -1,0 +1,87 @@
+#pragma once
+// TES4 output: records, subrecords and groups, assembled in memory. A record's
+// subrecords are built in a SubrecordBuffer first and the record size is taken
+// from it; a group's size is patched into its header when it ends. The form
+// identifier counter and the record count live here too.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "common/io/byte_writer.hpp"
+#include "modshift/tes3/record_tree.hpp" // Tag, makeTag
+
+namespace lw::modshift {
+
+// The subrecords of one record: tag, 16-bit length, data.
+class SubrecordBuffer {
+public:
+    void raw(Tag tag, std::span<const std::uint8_t> data);
+    void text(Tag tag, std::string_view text); // with its zero byte
+    void u8(Tag tag, std::uint8_t v);
+    void u16(Tag tag, std::uint16_t v);
+    void u32(Tag tag, std::uint32_t v);
+    void i32(Tag tag, std::int32_t v);
+    void f32(Tag tag, float v);
+    // Starts a subrecord whose data the caller appends through the returned
+    // writer; finish() fills in its length.
+    ByteWriter& begin(Tag tag);
+    void finish();
+
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    std::size_t size() const { return bytes_.size(); }
+    void clear() { bytes_.clear(); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    ByteWriter writer_{bytes_};
+    std::size_t open_ = 0;
+};
+
+class Tes4Writer {
+public:
+    static constexpr std::uint32_t kFirstFormId = 0x01000CE6;
+    static constexpr std::uint32_t kGroupStamp = 0x3716;
+
+    // Empties the output; counter to kFirstFormId, record count and depth to 0.
+    void reset();
+
+    std::uint32_t nextFormId() { return formCounter_++; }
+    std::uint32_t peekFormId() const { return formCounter_; }
+
+    void beginGroup(std::uint32_t label, std::uint32_t groupType);
+    void endGroup();
+    int depth() const { return static_cast<int>(groups_.size()); }
+
+    // Writes a record header (data size from `subrecords`) and the subrecords,
+    // adds it to the open groups and the record count; returns the file offset
+    // of the record header. `lastWord` is the header's last 32-bit word.
+    std::size_t writeRecord(Tag tag, std::uint32_t flags, std::uint32_t formId,
+                            const SubrecordBuffer& subrecords, std::uint32_t lastWord = 0);
+
+    // Bytes outside the record recipe (the file header): not counted.
+    ByteWriter& raw() { return writer_; }
+
+    std::int32_t recordCount() const { return recordCount_; }
+    void setCountFieldPosition(std::size_t position) { countField_ = position; }
+    void patchRecordCount();
+
+    std::size_t position() const { return bytes_.size(); }
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+private:
+    struct OpenGroup {
+        std::size_t headerPosition;
+    };
+    std::vector<std::uint8_t> bytes_;
+    ByteWriter writer_{bytes_};
+    std::vector<OpenGroup> groups_;
+    std::uint32_t formCounter_ = kFirstFormId;
+    std::int32_t recordCount_ = 0;
+    std::size_t countField_ = 0;
+};
+
+} // namespace lw::modshift
