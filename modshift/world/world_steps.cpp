@@ -3,9 +3,7 @@
 
 namespace lw::modshift {
 
-int parseRegions(Conversion&) { return 0; }
 int parseCells(Conversion&) { return 0; }
-int saveRegions(Conversion&) { return 0; }
 int saveInteriorCells(Conversion&) { return 0; }
 int saveWorldspace(Conversion&) { return 0; }
 int connectTeleportDoors(Conversion&) { return 0; }
