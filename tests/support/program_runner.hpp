@@ -1,0 +1,46 @@
+#pragma once
+// Runs a built program the way a user starts it from a console: given
+// arguments, a working folder, standard input from the null device (or a
+// given text), and its standard output and error captured. A run that exceeds
+// the time limit is killed (with any program it started) and reported as such,
+// so a hung program fails its test instead of stopping the suite.
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw::test {
+
+struct RunOptions {
+    std::filesystem::path workingDir;   // empty: the current folder
+    std::optional<std::string> input;   // nothing: standard input is the null device
+    std::chrono::milliseconds timeout{std::chrono::minutes(5)};
+};
+
+struct RunResult {
+    bool started = false;   // false: the program could not be started (see error)
+    bool timedOut = false;  // killed after the time limit
+    bool exited = false;    // ended by itself through exit/return
+    int exitCode = -1;      // its exit status when exited
+    int signal = 0;         // POSIX: the signal that ended it, when not exited
+    std::string out;        // everything written to standard output
+    std::string err;        // everything written to standard error
+    std::string error;      // why it could not be started
+
+    // Exited by itself with status `code`.
+    bool exitedWith(int code) const { return started && exited && !timedOut && exitCode == code; }
+    // A one-line account for test failure messages.
+    std::string describe() const;
+};
+
+RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const RunOptions& options = {});
+
+// The path of a built program in a program folder: `name` plus the platform's
+// executable suffix (".exe" on Windows).
+std::filesystem::path programPath(const std::filesystem::path& binDir, std::string_view name);
+
+} // namespace lw::test

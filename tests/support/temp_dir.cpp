@@ -1,0 +1,127 @@
+#include "support/temp_dir.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+namespace lw::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path relativePath(std::string_view relative)
+{
+    // Tests spell names with "/"; fs::path turns them into the native separator.
+    return fs::path(std::string(relative)).make_preferred();
+}
+
+} // namespace
+
+TempDir::TempDir(std::string_view label)
+{
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec)
+        base = fs::current_path();
+    std::random_device entropy;
+    std::mt19937_64 pick((static_cast<std::uint64_t>(entropy()) << 32) ^ entropy());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        const auto value = static_cast<unsigned long long>(pick());
+        std::snprintf(suffix, sizeof suffix, "%016llx", value);
+        fs::path candidate = base / (std::string(label) + "-" + suffix);
+        // create_directory is false when the name is taken: try another one.
+        if (fs::create_directory(candidate, ec) && !ec) {
+            root_ = fs::canonical(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder in " + base.string());
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(root_, ec); // nothing sensible to do about a failure here
+}
+
+fs::path TempDir::operator/(std::string_view relative) const
+{
+    return root_ / relativePath(relative);
+}
+
+fs::path TempDir::makeDir(std::string_view relative) const
+{
+    fs::path full = *this / relative;
+    fs::create_directories(full);
+    return full;
+}
+
+fs::path TempDir::writeFile(std::string_view relative, std::string_view text) const
+{
+    return writeFile(relative, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+fs::path TempDir::writeFile(std::string_view relative, const std::vector<std::uint8_t>& bytes) const
+{
+    fs::path full = *this / relative;
+    writeFileBytes(full, bytes);
+    return full;
+}
+
+std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const
+{
+    return readFileBytes(*this / relative);
+}
+
+std::string TempDir::readText(std::string_view relative) const
+{
+    std::vector<std::uint8_t> bytes = readBytes(relative);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool TempDir::exists(std::string_view relative) const
+{
+    std::error_code ec;
+    return fs::exists(*this / relative, ec);
+}
+
+std::vector<std::string> TempDir::listFiles() const
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+        if (entry.is_regular_file())
+            names.push_back(fs::relative(entry.path(), root_).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::uint8_t> readFileBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open " + file.string());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw std::runtime_error("cannot read " + file.string());
+    return bytes;
+}
+
+void writeFileBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes)
+{
+    if (file.has_parent_path())
+        fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+} // namespace lw::test
