@@ -15,9 +15,24 @@
 
 namespace lw::modshift {
 
-// The subrecords of one record: tag, 16-bit length, data.
+// The subrecords of one record: tag, 16-bit length, data. Data longer than
+// 65,535 bytes cannot be described by the 16-bit length; it is written the way
+// the format provides for it: an XXXX subrecord holding the 32-bit size, then
+// the subrecord with length 0.
 class SubrecordBuffer {
 public:
+    static constexpr Tag kOversizeTag = makeTag("XXXX");
+
+    SubrecordBuffer() = default;
+    SubrecordBuffer(const SubrecordBuffer& o) : bytes_(o.bytes_), open_(o.open_), opened_(o.opened_) {}
+    SubrecordBuffer& operator=(const SubrecordBuffer& o)
+    {
+        bytes_ = o.bytes_;
+        open_ = o.open_;
+        opened_ = o.opened_;
+        return *this;
+    }
+
     void raw(Tag tag, std::span<const std::uint8_t> data);
     void text(Tag tag, std::string_view text); // with its zero byte
     void u8(Tag tag, std::uint8_t v);
@@ -32,12 +47,17 @@ public:
 
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::size_t size() const { return bytes_.size(); }
-    void clear() { bytes_.clear(); }
+    void clear()
+    {
+        bytes_.clear();
+        opened_ = false;
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;
     ByteWriter writer_{bytes_};
-    std::size_t open_ = 0;
+    std::size_t open_ = 0; // header position of the subrecord begin() started
+    bool opened_ = false;
 };
 
 class Tes4Writer {
@@ -45,12 +65,18 @@ public:
     static constexpr std::uint32_t kFirstFormId = 0x01000CE6;
     static constexpr std::uint32_t kGroupStamp = 0x3716;
 
+    Tes4Writer() = default;
+    Tes4Writer(const Tes4Writer&) = delete; // the writer refers to its own buffer
+    Tes4Writer& operator=(const Tes4Writer&) = delete;
+
     // Empties the output; counter to kFirstFormId, record count and depth to 0.
     void reset();
 
     std::uint32_t nextFormId() { return formCounter_++; }
     std::uint32_t peekFormId() const { return formCounter_; }
 
+    // Groups nest without a fixed limit; endGroup() with no open group does
+    // nothing.
     void beginGroup(std::uint32_t label, std::uint32_t groupType);
     void endGroup();
     int depth() const { return static_cast<int>(groups_.size()); }
@@ -66,6 +92,9 @@ public:
 
     std::int32_t recordCount() const { return recordCount_; }
     void setCountFieldPosition(std::size_t position) { countField_ = position; }
+    std::size_t countFieldPosition() const { return countField_; }
+    // Writes the record count at the count field position (nothing when that
+    // position holds no 4 bytes yet).
     void patchRecordCount();
 
     std::size_t position() const { return bytes_.size(); }

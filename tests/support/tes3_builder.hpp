@@ -1,0 +1,96 @@
+#pragma once
+// Builds TES3 plugins in memory for tests: records with subrecords, records
+// nested inside records, and raw bytes or wrong sizes for malformed cases.
+//
+//   Tes3Builder b;
+//   b.header("me", "a plugin");                // TES3 record with HEDR
+//   b.record("STAT").text("NAME", "rock").text("MODL", "r\\rock.nif").end();
+//   std::vector<std::uint8_t> plugin = b.bytes();
+//
+// Record sizes are computed when end() closes the record, unless the test
+// gives one explicitly (endWithSize) to build a damaged plugin.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw::test {
+
+// Little-endian field data for a subrecord, built by chaining.
+class Fields {
+public:
+    Fields& u8(std::uint8_t v);
+    Fields& i8(std::int8_t v) { return u8(static_cast<std::uint8_t>(v)); }
+    Fields& u16(std::uint16_t v);
+    Fields& i16(std::int16_t v) { return u16(static_cast<std::uint16_t>(v)); }
+    Fields& u32(std::uint32_t v);
+    Fields& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
+    Fields& f32(float v);
+    // The text's bytes, no zero byte.
+    Fields& chars(std::string_view s);
+    // The text padded with zero bytes (or cut) to exactly n bytes.
+    Fields& fixed(std::string_view s, std::size_t n);
+    Fields& zeros(std::size_t n);
+    Fields& bytes(std::span<const std::uint8_t> b);
+
+    const std::vector<std::uint8_t>& data() const { return data_; }
+    operator std::span<const std::uint8_t>() const { return data_; }
+
+private:
+    std::vector<std::uint8_t> data_;
+};
+
+class Tes3Builder {
+public:
+    // Opens a record (nested inside the open one, if any). `unused` and
+    // `flags` are the two header words after the size.
+    Tes3Builder& record(std::string_view tag, std::uint32_t flags = 0, std::uint32_t unused = 0);
+    // Closes the innermost open record, its size computed from its contents.
+    Tes3Builder& end();
+    // Closes the innermost open record with this size in its header instead.
+    Tes3Builder& endWithSize(std::uint32_t declaredSize);
+
+    // A subrecord with the given data.
+    Tes3Builder& sub(std::string_view tag, std::span<const std::uint8_t> data);
+    Tes3Builder& sub(std::string_view tag, const Fields& fields) { return sub(tag, fields.data()); }
+    // A subrecord holding the text and a zero byte.
+    Tes3Builder& text(std::string_view tag, std::string_view text);
+    // A subrecord holding the text's bytes only (no zero byte).
+    Tes3Builder& chars(std::string_view tag, std::string_view text);
+    Tes3Builder& u8(std::string_view tag, std::uint8_t v);
+    Tes3Builder& u32(std::string_view tag, std::uint32_t v);
+    Tes3Builder& i32(std::string_view tag, std::int32_t v);
+    Tes3Builder& f32(std::string_view tag, float v);
+    // A subrecord header that declares `declaredSize`, followed by `data`
+    // (which may be shorter or longer).
+    Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize,
+                             std::span<const std::uint8_t> data = {});
+    // Bytes appended as they are (they count towards the open record's size).
+    Tes3Builder& raw(std::span<const std::uint8_t> bytes);
+
+    // The TES3 file header record: HEDR (version 1.3, type 0, the author and
+    // description in their 32- and 256-byte fields, record count), no masters.
+    Tes3Builder& header(std::string_view author = {}, std::string_view description = {},
+                        std::uint32_t recordCount = 0);
+
+    // The plugin (closes every record still open).
+    std::vector<std::uint8_t> bytes();
+    std::size_t size() const { return out_.size(); }
+    int openRecords() const { return static_cast<int>(open_.size()); }
+
+private:
+    void putTag(std::string_view tag);
+    void putU32(std::uint32_t v);
+
+    std::vector<std::uint8_t> out_;
+    std::vector<std::size_t> open_; // header positions of the open records
+};
+
+// HEDR data: version, file type, author (32 bytes), description (256 bytes),
+// record count; 300 bytes. Author/description are cut or zero-padded.
+std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
+                                   std::uint32_t recordCount = 0, std::uint32_t fileType = 0);
+
+} // namespace lw::test

@@ -1,0 +1,113 @@
+#pragma once
+// An independent reader of TES4 plugins for test assertions. It shares no code
+// with the program's writer: it walks the bytes itself, checks every group's
+// size against what it holds and against its parent, every record's data size
+// against its subrecords (XXXX size prefixes included) and, for a whole plugin,
+// that the record count in the file header equals the records and groups that
+// follow it. Problems are collected as text, not thrown.
+//
+//   Tes4File f = readTes4(bytes);
+//   ASSERT_TRUE(f.ok()) << f.error;
+//   const Tes4Group* statics = f.topGroup("STAT");
+//   EXPECT_EQ(statics->records()[0]->field("EDID")->text(), "0rock");
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw::test {
+
+struct Tes4Subrecord {
+    std::string tag;
+    std::size_t offset = 0;        // file offset of the subrecord header
+    bool oversized = false;        // preceded by an XXXX size subrecord
+    std::vector<std::uint8_t> data;
+
+    std::size_t size() const { return data.size(); }
+    // Fields at a byte offset inside the data; reading past the data throws.
+    std::uint8_t u8(std::size_t at = 0) const;
+    std::uint16_t u16(std::size_t at = 0) const;
+    std::int16_t i16(std::size_t at = 0) const { return static_cast<std::int16_t>(u16(at)); }
+    std::uint32_t u32(std::size_t at = 0) const;
+    std::int32_t i32(std::size_t at = 0) const { return static_cast<std::int32_t>(u32(at)); }
+    float f32(std::size_t at = 0) const;
+    // The data up to its first zero byte (all of it when there is none).
+    std::string text() const;
+    // True when the data is a text followed by exactly one zero byte, its last.
+    bool isZeroTerminatedText() const;
+};
+
+struct Tes4Record {
+    std::string tag;
+    std::size_t offset = 0; // file offset of the 20-byte header
+    std::uint32_t dataSize = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t formId = 0;
+    std::uint32_t lastWord = 0;
+    bool compressed = false;               // flag 0x40000: subrecords not parsed
+    std::vector<std::uint8_t> data;        // the whole data after the header
+    std::vector<Tes4Subrecord> subrecords; // empty when compressed
+
+    // The n-th subrecord with this tag, or null.
+    const Tes4Subrecord* field(std::string_view tag, std::size_t nth = 0) const;
+    std::size_t count(std::string_view tag) const;
+    // The subrecord tags in order, e.g. "EDID MODL OBND".
+    std::string layout() const;
+};
+
+struct Tes4Entry;
+
+struct Tes4Group {
+    std::size_t offset = 0; // file offset of the 20-byte header
+    std::uint32_t size = 0;
+    std::uint32_t label = 0;
+    std::uint32_t groupType = 0;
+    std::uint32_t stamp = 0;
+    std::vector<Tes4Entry> children; // records and groups, in file order
+
+    std::string labelTag() const; // the label as four characters
+    // Direct children only.
+    std::vector<const Tes4Record*> records() const;
+    std::vector<const Tes4Group*> groups() const;
+    // Every record inside, at any depth, in file order.
+    std::vector<const Tes4Record*> allRecords() const;
+};
+
+struct Tes4Entry {
+    bool isGroup = false;
+    Tes4Record record; // when !isGroup
+    Tes4Group group;   // when isGroup
+};
+
+struct Tes4File {
+    std::string error; // empty when every check passed
+    bool ok() const { return error.empty(); }
+
+    bool hasHeader = false;
+    Tes4Record header;               // the TES4 file header record
+    std::vector<Tes4Entry> entries;  // everything after the header, top level
+    std::int64_t counted = 0;        // records and groups after the header
+    std::uint32_t headerCount = 0;   // the count field at offset 30
+    int maxDepth = 0;                // deepest group nesting seen
+
+    const Tes4Group* topGroup(std::string_view labelTag) const;
+    std::vector<const Tes4Group*> topGroups() const;
+    // Every record after the header, at any depth, in file order.
+    std::vector<const Tes4Record*> allRecords() const;
+    std::vector<const Tes4Record*> allRecords(std::string_view tag) const;
+    const Tes4Record* byFormId(std::uint32_t formId) const;
+};
+
+// Reads a whole plugin: a TES4 header record first, then records and groups;
+// checks the record count at offset 30 against what follows.
+Tes4File readTes4(std::span<const std::uint8_t> bytes);
+// Reads a sequence of records and groups with no file header (for writer
+// output that has none); no count check.
+Tes4File readTes4Body(std::span<const std::uint8_t> bytes);
+
+std::uint32_t tagValue(std::string_view tag); // "STAT" as a label value
+
+} // namespace lw::test
