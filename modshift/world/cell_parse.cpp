@@ -1,0 +1,273 @@
+// The cell parse: one pass over the record tree in file order that indexes
+// the world before anything of it is written. CELL records fill the exterior
+// grid or the interior table; the LAND directly after an exterior CELL gives
+// that cell its land nodes; a PGRD belongs to the most recent CELL (to the
+// interior itself, or to the exterior slot its own DATA names). Exterior
+// references standing outside their cell go on the out-of-cell list.
+
+#include <array>
+
+#include "common/io/byte_cursor.hpp"
+#include "modshift/driver/conversion.hpp"
+#include "modshift/driver/save_steps.hpp"
+#include "modshift/tes3/identifiers.hpp"
+#include "modshift/world/cell_parse.hpp"
+#include "modshift/world/references.hpp"
+
+namespace lw::modshift {
+
+namespace {
+
+constexpr Tag kCELL = makeTag("CELL");
+constexpr Tag kPGRD = makeTag("PGRD");
+constexpr Tag kDATA = makeTag("DATA");
+constexpr Tag kNAME = makeTag("NAME");
+constexpr Tag kWHGT = makeTag("WHGT");
+constexpr Tag kAMBI = makeTag("AMBI");
+constexpr Tag kRGNN = makeTag("RGNN");
+constexpr Tag kFRMR = makeTag("FRMR");
+constexpr Tag kVNML = makeTag("VNML");
+constexpr Tag kVHGT = makeTag("VHGT");
+constexpr Tag kVCLR = makeTag("VCLR");
+constexpr Tag kVTEX = makeTag("VTEX");
+
+constexpr std::uint32_t kInteriorFlag = 0x01;
+constexpr std::uint32_t kWaterFlag = 0x02;
+constexpr int kMaxPathGridPoints = 500;
+
+// Land subrecords shorter than what the landscape converter reads count as
+// absent, so nothing later reads past them.
+constexpr std::size_t kVertexBytes = 65 * 65 * 3;
+constexpr std::size_t kHeightBytes = 4 + 65 * 65;
+constexpr std::size_t kTextureBytes = 16 * 16 * 2;
+
+void waitForUser(Conversion& c)
+{
+    c.console.print("Press enter...\n");
+    c.console.waitKey();
+}
+
+enum class CellKind { Unknown, Interior, Exterior, OutsideGrid };
+
+// What the most recent CELL record became, for the PGRD records after it.
+enum class LastCell { None, Interior, Exterior, NotStored };
+
+void storeLand(Conversion& c, ExteriorCell& slot, std::int32_t cellNode)
+{
+    const std::int32_t land = c.tree.node(cellNode).next;
+    if (land == -1)
+        return;
+    for (std::int32_t i : c.tree.children(land)) {
+        const Node& n = c.tree.node(i);
+        if (n.tag == kVNML && n.size >= kVertexBytes)
+            slot.normals = i;
+        else if (n.tag == kVHGT && n.size >= kHeightBytes)
+            slot.heights = i;
+        else if (n.tag == kVCLR && n.size >= kVertexBytes)
+            slot.colours = i;
+        else if (n.tag == kVTEX && n.size >= kTextureBytes)
+            slot.textures = i;
+    }
+    if (slot.textures != -1)
+        reorderTextureIndices(c, slot.textures);
+}
+
+// Returns false when the parse must stop.
+bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
+{
+    WorldState& w = c.world;
+    c.console.print(".");
+
+    InteriorCell interior; // the slot at index = interior count
+    std::string_view name;
+    bool hasName = false;
+    std::uint32_t waterHeight = 0;
+    std::array<std::uint32_t, 3> colours{};
+    int region = -1;
+    CellKind kind = CellKind::Unknown;
+    bool dataSeen = false;
+    bool referenceSeen = false;
+    int gridX = 0;
+    int gridY = 0;
+
+    for (std::int32_t i : c.tree.children(cellNode)) {
+        const Node& n = c.tree.node(i);
+        if (n.tag == kDATA && !dataSeen) {
+            dataSeen = true;
+            ByteCursor cur(c.tree.data(i));
+            const std::uint32_t flags = cur.u32();
+            gridX = cur.i32();
+            gridY = cur.i32();
+            if (!cur.ok()) {
+                c.console.print("cell data too short, cell skipped\n");
+                kind = CellKind::OutsideGrid;
+            } else if (flags & kInteriorFlag) {
+                kind = CellKind::Interior;
+                interior.cell = cellNode;
+                interior.hasWater = (flags & kWaterFlag) != 0;
+            } else if (!ExteriorGrid::contains(gridX, gridY)) {
+                c.console.print("exterior cell (%i,%i) outside the grid, skipped\n", gridX, gridY);
+                kind = CellKind::OutsideGrid;
+            } else {
+                kind = CellKind::Exterior;
+                ExteriorCell& slot = w.exterior.at(gridX, gridY);
+                slot.cell = cellNode;
+                slot.hasWater = (flags & kWaterFlag) != 0;
+            }
+        } else if (!referenceSeen && n.tag == kNAME) {
+            name = c.tree.text(i);
+            hasName = true;
+        } else if (!referenceSeen && n.tag == kWHGT) {
+            ByteCursor cur(c.tree.data(i));
+            waterHeight = cur.u32();
+        } else if (!referenceSeen && n.tag == kAMBI) {
+            ByteCursor cur(c.tree.data(i));
+            for (auto& colour : colours)
+                colour = cur.u32();
+        } else if (!referenceSeen && n.tag == kRGNN) {
+            region = w.regions.indexOf(convertIdentifier(c.tree.text(i)));
+        } else if (n.tag == kFRMR && !referenceSeen) {
+            referenceSeen = true;
+            if (kind == CellKind::Exterior) {
+                w.exterior.at(gridX, gridY).firstReference = i;
+                for (std::int32_t r = i; r != -1;)
+                    r = checkReferenceCell(c, r, gridX, gridY);
+            } else if (kind != CellKind::OutsideGrid) {
+                interior.firstReference = i;
+            }
+            break;
+        }
+    }
+
+    if (kind == CellKind::Exterior) {
+        ExteriorCell& slot = w.exterior.at(gridX, gridY);
+        slot.region = region;
+        ++w.lands;
+        storeLand(c, slot, cellNode);
+        last = LastCell::Exterior;
+        return true;
+    }
+    if (kind == CellKind::OutsideGrid) {
+        last = LastCell::NotStored;
+        return true;
+    }
+    interior.hasName = hasName;
+    interior.name = name;
+    interior.waterHeight = waterHeight;
+    interior.ambient = colours[0];
+    interior.sunlight = colours[1];
+    interior.fog = colours[2];
+    if (interior.cell == -1) {
+        last = LastCell::NotStored;
+        return true;
+    }
+    if (!hasName) {
+        c.console.print("Interior must have an ID name!\n");
+        waitForUser(c);
+        return false;
+    }
+    w.interiors.push_back(interior);
+    last = LastCell::Interior;
+    return true;
+}
+
+bool parsePathGrid(Conversion& c, std::int32_t pgrdNode, LastCell last)
+{
+    WorldState& w = c.world;
+    c.console.print(".");
+    bool dataSeen = false;
+    int gridX = 0;
+    int gridY = 0;
+    int points = 0;
+    for (std::int32_t i : c.tree.children(pgrdNode)) {
+        if (c.tree.node(i).tag != kDATA)
+            continue;
+        ByteCursor cur(c.tree.data(i));
+        gridX = cur.i32();
+        gridY = cur.i32();
+        cur.u16(); // granularity
+        points = cur.i16();
+        dataSeen = cur.ok();
+        if (points > kMaxPathGridPoints) {
+            c.console.print("Too many PGRP nodes! (%i>%i)\n", points, kMaxPathGridPoints);
+            waitForUser(c);
+            return false;
+        }
+    }
+    // A grid without its DATA, or with no stored cell to belong to, is left out.
+    if (!dataSeen)
+        return true;
+    if (points < 0)
+        points = 0;
+    if (last == LastCell::Exterior) {
+        if (ExteriorGrid::contains(gridX, gridY)) {
+            ExteriorCell& slot = w.exterior.at(gridX, gridY);
+            slot.pathGrid = pgrdNode;
+            slot.pathGridPoints = points;
+        }
+    } else if (last == LastCell::Interior && !w.interiors.empty()) {
+        InteriorCell& slot = w.interiors.back();
+        slot.pathGrid = pgrdNode;
+        slot.pathGridPoints = points;
+    }
+    return true;
+}
+
+} // namespace
+
+void reorderTextureIndices(Conversion& c, std::int32_t vtexNode)
+{
+    std::span<std::uint8_t> data = c.tree.data(vtexNode);
+    ByteCursor cur(data);
+    std::array<std::uint16_t, 256> old{};
+    for (auto& v : old)
+        v = cur.u16();
+    if (!cur.ok())
+        return;
+    for (std::size_t ty = 0; ty < 16; ++ty) {
+        for (std::size_t tx = 0; tx < 16; ++tx) {
+            const std::uint16_t v = old[((ty / 4) * 4 + tx / 4) * 16 + (ty % 4) * 4 + tx % 4];
+            const std::size_t at = (ty * 16 + tx) * 2;
+            data[at] = static_cast<std::uint8_t>(v & 0xFF);
+            data[at + 1] = static_cast<std::uint8_t>(v >> 8);
+        }
+    }
+}
+
+int parseCells(Conversion& c)
+{
+    WorldState& w = c.world;
+    c.console.print("\nParsing cells\n");
+    w.lands = 0;
+    w.exterior.clear();
+    w.interiors.clear();
+    w.interiors.reserve(WorldState::kInteriorCapacity);
+    w.outOfCell.clear();
+    w.outOfCellByCell.clear();
+    w.outOfCellWithoutData.clear();
+
+    LastCell last = LastCell::None;
+    const std::int32_t count = c.tree.count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Tag tag = c.tree.node(i).tag;
+        if (tag == kCELL) {
+            if (!parseCell(c, i, last))
+                return -1;
+        } else if (tag == kPGRD) {
+            if (!parsePathGrid(c, i, last))
+                return -1;
+        } else {
+            continue;
+        }
+        if (w.interiors.size() >= WorldState::kInteriorCapacity) {
+            c.console.print("Too many interiors!\n");
+            return -1;
+        }
+    }
+    c.console.print("\n");
+    c.console.print("found %i lands\n", w.lands);
+    c.console.print("found %i interiors\n", static_cast<int>(w.interiors.size()));
+    return 0;
+}
+
+} // namespace lw::modshift
