@@ -25,6 +25,10 @@ class RecordTree;
 // heights; nothing is written then.
 int writeLand(Conversion& c, int cellX, int cellY, int ox, int oy, std::int32_t base,
               std::int32_t& out1, std::int32_t& out2);
+// The same with the land texture table given (slot v: LTEX form identifier of
+// TES3 texture value v, 0 = not converted).
+int writeLandWith(Conversion& c, std::span<const std::uint32_t, 256> landTextures, int cellX, int cellY,
+                  int ox, int oy, std::int32_t base, std::int32_t& out1, std::int32_t& out2);
 
 // The TES3 texture value of texture cell (tx, ty) of cell (cellX, cellY);
 // tx and ty may step one texture cell into the neighbouring cells (-1 and 16).
