@@ -12,11 +12,11 @@ namespace lw::meshshift::collision {
 
 Vec3 matrixTimesVector(const Matrix3& m, const Vec3& v)
 {
-    return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
-            m[6] * v.x + m[7] * v.y + m[8] * v.z};
+    return {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
+            m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
 }
 
-Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3 operator+(const Vec3& a, const Vec3& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
 
 namespace {
 
@@ -28,7 +28,7 @@ std::uint32_t weldKey(float v)
     return std::bit_cast<std::uint32_t>(v == 0.0f ? 0.0f : v);
 }
 
-bool hasNaN(const Vec3& v) { return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z); }
+bool hasNaN(const Vec3& v) { return std::isnan(v[0]) || std::isnan(v[1]) || std::isnan(v[2]); }
 
 } // namespace
 
@@ -61,6 +61,15 @@ int StripBuilder::refuse(Console& console, const char* message)
     return -1;
 }
 
+int StripBuilder::checkShape(std::uint32_t vertexCount, std::size_t triangleCount, Console& console)
+{
+    if (vertexBase_ + std::uint64_t{vertexCount} >= kStripVertexLimit)
+        return refuse(console, "too many vertices!\n");
+    if (triangleCount >= kStripTriangleLimit)
+        return refuse(console, "too many triangles!\n");
+    return 0;
+}
+
 int StripBuilder::addShape(std::uint32_t vertexCount, std::span<const Vec3> positions,
                            std::span<const StripTriangle> triangles, Console& console)
 {
@@ -82,10 +91,8 @@ int StripBuilder::weldAndCheck(std::uint32_t vertexCount, std::span<const Vec3> 
                                std::span<const StripTriangle> triangles, Console& console)
 {
     // Limits first, before any working array is touched.
-    if (vertexBase_ + std::uint64_t{vertexCount} >= kStripVertexLimit)
-        return refuse(console, "too many vertices!\n");
-    if (triangles.size() >= kStripTriangleLimit)
-        return refuse(console, "too many triangles!\n");
+    if (checkShape(vertexCount, triangles.size(), console) < 0)
+        return -1;
     // A corner must name a vertex of its own shape: a number past the shape's
     // vertices would make the strip point at another shape's vertices or past
     // the vertex array of the written mesh.
@@ -118,7 +125,7 @@ void StripBuilder::weld(std::uint32_t vertexCount, std::span<const Vec3> positio
             order_[sortable++] = static_cast<std::uint16_t>(i);
     auto key = [&](std::uint16_t i) {
         const Vec3& v = positions[i];
-        return std::make_tuple(weldKey(v.x), weldKey(v.y), weldKey(v.z), i);
+        return std::make_tuple(weldKey(v[0]), weldKey(v[1]), weldKey(v[2]), i);
     };
     std::sort(order_.begin(), order_.begin() + sortable,
               [&](std::uint16_t a, std::uint16_t b) { return key(a) < key(b); });

@@ -27,12 +27,8 @@ class Console;
 
 namespace lw::meshshift::collision {
 
-struct Vec3 {
-    float x = 0.0f;
-    float y = 0.0f;
-    float z = 0.0f;
-    friend bool operator==(const Vec3&, const Vec3&) = default;
-};
+// x, y, z; the same type as the block model's.
+using Vec3 = std::array<float, 3>;
 
 // Three corners of a triangle, as vertex numbers of its own shape.
 using StripTriangle = std::array<std::uint16_t, 3>;
@@ -51,6 +47,11 @@ inline constexpr std::uint32_t kStripPointCapacity = 8192; // points in the one 
 class StripBuilder {
 public:
     StripBuilder();
+
+    // The limits of one more shape of `vertexCount` vertices and
+    // `triangleCount` triangles: 0, or -1 after printing the refusal and
+    // waiting for one key. Lets a caller refuse a shape before copying it.
+    int checkShape(std::uint32_t vertexCount, std::size_t triangleCount, Console& console);
 
     // Forgets every shape added so far (the capacity stays).
     void reset();

@@ -52,7 +52,7 @@ std::vector<StripTriangle> weldPairwise(const std::vector<Vec3>& v, std::vector<
         if (!kept[i])
             continue;
         for (std::size_t j = i + 1; j < n; ++j) {
-            if (v[i].x == v[j].x && v[i].y == v[j].y && v[i].z == v[j].z) {
+            if (v[i][0] == v[j][0] && v[i][1] == v[j][1] && v[i][2] == v[j][2]) {
                 kept[j] = false;
                 for (auto& t : tris)
                     for (auto& c : t)
