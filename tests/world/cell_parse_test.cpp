@@ -1,0 +1,245 @@
+// The cell parse: what lands in the exterior grid, the interior table and the
+// out-of-cell list, and the messages and stops of a damaged world.
+
+#include "world_fixture.hpp"
+
+namespace lw::test {
+namespace {
+
+using modshift::ExteriorCell;
+
+TEST(CellParse, EmptyPluginCountsNothing)
+{
+    World w;
+    Tes3Builder b;
+    b.header();
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(w.c), 0);
+    EXPECT_EQ(w.text(), "\nParsing cells\n\nfound 0 lands\nfound 0 interiors\n");
+}
+
+TEST(CellParse, ExteriorGridCornersAndOutsideCells)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, -64, 63)).end();
+    b.record("CELL").sub("DATA", cellData(2, 63, -64)).end();
+    b.record("CELL").sub("DATA", cellData(0, 64, 0)).end(); // no slot
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(w.c), 0);
+    const auto& grid = w.c.world.exterior;
+    EXPECT_EQ(grid.at(-64, 63).cell, 0);
+    EXPECT_FALSE(grid.at(-64, 63).hasWater);
+    EXPECT_NE(grid.at(63, -64).cell, -1);
+    EXPECT_TRUE(grid.at(63, -64).hasWater);
+    EXPECT_EQ(grid.find(64, 0), nullptr);
+    EXPECT_NE(w.text().find("exterior cell (64,0) outside the grid, skipped\n"), std::string::npos);
+    EXPECT_NE(w.text().find("found 2 lands\n"), std::string::npos);
+}
+
+TEST(CellParse, OutOfCellRoundingHalvesAwayFromZero)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0));
+    reference(b, 1, "a", 8192.0f - 0.6f, 10.0f); // 8191.4 -> 8191: stays
+    reference(b, 2, "b", 8192.0f - 0.5f, 10.0f); // 8191.5 -> 8192: leaves
+    reference(b, 3, "c", -0.4f, 10.0f);          // -> 0: stays
+    reference(b, 4, "d", -0.5f, 10.0f);          // -> -1: leaves
+    b.u32("FRMR", 5).text("NAME", "e");         // no DATA: counts as (0, 0), stays
+    b.end();
+    b.record("CELL").sub("DATA", cellData(0, 1, 0));
+    b.u32("FRMR", 6).text("NAME", "f"); // no DATA: (0, 0) is outside cell (1, 0)
+    b.end();
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    const auto& out = w.c.world.outOfCell;
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(w.c.tree.text(out[0] + 1), "b");
+    EXPECT_EQ(w.c.tree.text(out[1] + 1), "d");
+    EXPECT_EQ(w.c.tree.text(out[2] + 1), "f");
+}
+
+TEST(CellParse, ReferenceWithoutNameStopsCheckingItsCell)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0));
+    reference(b, 1, "a", 9000.0f, 0.0f);
+    b.u32("FRMR", 2).sub("DATA", placement(9000.0f, 0.0f));
+    reference(b, 3, "c", 9000.0f, 0.0f); // never checked
+    b.end();
+    b.record("CELL").sub("DATA", cellData(0, 5, 5));
+    reference(b, 4, "d", 0.0f, 0.0f); // the next cell is checked again
+    b.end();
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    EXPECT_EQ(w.c.world.outOfCell.size(), 2u);
+    EXPECT_EQ(countOf(w.text(), "no ref Name!\nPress enter...\n"), 1u);
+    EXPECT_EQ(w.console.waits(), 1);
+}
+
+TEST(CellParse, InteriorNamesWaterAndColoursNeverCarryOver)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL")
+        .sub("DATA", cellData(3, 0, 0))
+        .text("NAME", "Balmora, Guild")
+        .f32("WHGT", 1.5f)
+        .sub("AMBI", Fields().u32(0x11).u32(0x22).u32(0x33).f32(0.5f))
+        .end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "").end(); // empty name is a name
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    const auto& in = w.c.world.interiors;
+    ASSERT_EQ(in.size(), 2u);
+    EXPECT_EQ(in[0].name, "Balmora, Guild");
+    EXPECT_TRUE(in[0].hasWater);
+    EXPECT_EQ(in[0].waterHeight, 0x3FC00000u);
+    EXPECT_EQ(in[0].ambient, 0x11u);
+    EXPECT_EQ(in[0].sunlight, 0x22u);
+    EXPECT_EQ(in[0].fog, 0x33u);
+    EXPECT_EQ(in[1].name, "");
+    EXPECT_FALSE(in[1].hasWater);
+    EXPECT_EQ(in[1].waterHeight, 0u);
+    EXPECT_EQ(in[1].ambient, 0u);
+    EXPECT_EQ(in[1].fog, 0u);
+    EXPECT_NE(w.text().find("found 2 interiors\n"), std::string::npos);
+}
+
+TEST(CellParse, InteriorWithoutNameStopsTheParse)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "first").end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "never").end();
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(w.c), -1);
+    EXPECT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_NE(w.text().find("Interior must have an ID name!\nPress enter...\n"), std::string::npos);
+    EXPECT_EQ(w.text().find("found"), std::string::npos);
+    EXPECT_EQ(w.console.waits(), 1);
+}
+
+TEST(CellParse, RegionNamesMatchExactly)
+{
+    World w;
+    w.addRegion("AscadianSIsles", 0x01000100);
+    w.addRegion("Bitter", 0x01000101);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0)).text("RGNN", "Ascadian Isles").end();
+    b.record("CELL").sub("DATA", cellData(0, 1, 0)).text("RGNN", "ascadian isles").end();
+    b.record("CELL").sub("DATA", cellData(0, 2, 0)).text("RGNN", "Nowhere").end();
+    b.record("CELL").sub("DATA", cellData(0, 3, 0)).text("RGNN", "Bitter").end();
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    EXPECT_EQ(w.c.world.exterior.at(0, 0).region, 0);
+    EXPECT_EQ(w.c.world.exterior.at(1, 0).region, -1);
+    EXPECT_EQ(w.c.world.exterior.at(2, 0).region, -1);
+    EXPECT_EQ(w.c.world.exterior.at(3, 0).region, 1);
+}
+
+TEST(CellParse, LandMustFollowItsCellAndTexturesAreReordered)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0)).end();
+    Fields vtex;
+    for (int i = 0; i < 256; ++i)
+        vtex.u16(static_cast<std::uint16_t>(i));
+    b.record("LAND")
+        .sub("VNML", Fields().zeros(65 * 65 * 3))
+        .sub("VHGT", Fields().f32(0.0f).zeros(65 * 65 + 3))
+        .sub("VTEX", vtex)
+        .end();
+    b.record("CELL").sub("DATA", cellData(0, 1, 0)).end();
+    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end(); // a CELL, not its LAND, follows
+    flatLand(b);
+    b.record("CELL").sub("DATA", cellData(0, 3, 0)).end();
+    b.record("LAND").sub("VHGT", Fields().f32(0.0f).zeros(100)).end(); // too short to use
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    const ExteriorCell& a = w.c.world.exterior.at(0, 0);
+    EXPECT_NE(a.normals, -1);
+    EXPECT_NE(a.heights, -1);
+    EXPECT_EQ(a.colours, -1);
+    ASSERT_NE(a.textures, -1);
+    const ExteriorCell& none = w.c.world.exterior.at(1, 0);
+    EXPECT_EQ(none.normals, -1);
+    EXPECT_EQ(none.heights, -1);
+    EXPECT_EQ(none.textures, -1);
+    EXPECT_NE(w.c.world.exterior.at(2, 0).heights, -1);
+    EXPECT_EQ(w.c.world.exterior.at(3, 0).heights, -1);
+
+    // Stored as 16 blocks of 4 x 4; now row by row: (tx, ty) at ty * 16 + tx.
+    auto at = [&](int tx, int ty) {
+        auto d = w.c.tree.data(a.textures);
+        std::size_t i = static_cast<std::size_t>(ty * 16 + tx) * 2;
+        return d[i] | d[i + 1] << 8;
+    };
+    EXPECT_EQ(at(0, 0), 0);
+    EXPECT_EQ(at(3, 0), 3);
+    EXPECT_EQ(at(4, 0), 16);  // first cell of the second block
+    EXPECT_EQ(at(0, 1), 4);   // second row of the first block
+    EXPECT_EQ(at(5, 1), 21);
+    EXPECT_EQ(at(0, 4), 64);  // first block of the second block row
+    EXPECT_EQ(at(15, 15), 255);
+    EXPECT_EQ(at(12, 3), 60);
+}
+
+TEST(CellParse, PathGridsBelongToTheMostRecentCell)
+{
+    World w;
+    Tes3Builder b;
+    auto pgrd = [&](int x, int y, int points) {
+        b.record("PGRD").sub("DATA", Fields().i32(x).i32(y).u16(128).i16(static_cast<std::int16_t>(points))).end();
+    };
+    pgrd(0, 0, 3); // before any cell: no owner
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "inside").end();
+    pgrd(9, 9, 4); // the interior's, whatever its DATA says
+    b.record("CELL").sub("DATA", cellData(0, 2, 2)).end();
+    pgrd(5, -5, 7); // an exterior's grid goes where its own DATA says
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    ASSERT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_NE(w.c.world.interiors[0].pathGrid, -1);
+    EXPECT_EQ(w.c.world.interiors[0].pathGridPoints, 4);
+    EXPECT_EQ(w.c.world.exterior.at(9, 9).pathGrid, -1);
+    EXPECT_EQ(w.c.world.exterior.at(0, 0).pathGrid, -1);
+    EXPECT_EQ(w.c.world.exterior.at(2, 2).pathGrid, -1);
+    EXPECT_NE(w.c.world.exterior.at(5, -5).pathGrid, -1);
+    EXPECT_EQ(w.c.world.exterior.at(5, -5).pathGridPoints, 7);
+    EXPECT_EQ(w.text(), "\nParsing cells\n.....\nfound 1 lands\nfound 1 interiors\n");
+}
+
+TEST(CellParse, OversizedPathGridStopsTheParse)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "in").end();
+    b.record("PGRD").sub("DATA", Fields().i32(0).i32(0).u16(0).i16(501)).end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "never").end();
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(w.c), -1);
+    EXPECT_NE(w.text().find("Too many PGRP nodes! (501>500)\nPress enter...\n"), std::string::npos);
+    EXPECT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_EQ(w.c.world.interiors[0].pathGrid, -1);
+}
+
+TEST(CellParse, TwoThousandInteriorsStopWithoutWaiting)
+{
+    World w;
+    Tes3Builder b;
+    for (int i = 0; i < 2001; ++i)
+        b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "room" + std::to_string(i)).end();
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(w.c), -1);
+    EXPECT_EQ(w.c.world.interiors.size(), 2000u);
+    EXPECT_NE(w.text().find("Too many interiors!\n"), std::string::npos);
+    EXPECT_EQ(w.console.waits(), 0);
+}
+
+} // namespace
+} // namespace lw::test
