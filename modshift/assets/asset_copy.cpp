@@ -1,0 +1,74 @@
+#include "modshift/assets/asset_copy.hpp"
+
+#include <string>
+
+#include "common/fs/folders.hpp"
+#include "modshift/driver/conversion.hpp"
+
+namespace lw::modshift {
+
+namespace {
+
+// The normal map's name: the texture's ".dds" becomes "_n.dds".
+std::string normalMapPath(const std::string& texture)
+{
+    return texture.substr(0, texture.size() - 4) + "_n.dds";
+}
+
+} // namespace
+
+void copyTexture(Conversion& c, std::string_view source, std::string_view destination)
+{
+    std::string target = c.config.targetData + "\\Textures\\" + std::string(destination);
+    if (!c.platform.findFile(target)) {
+        createFoldersFor(c.platform, target);
+        const std::string loose = c.config.sourceData + "\\Textures\\" + std::string(source);
+        if (auto found = c.platform.findFile(loose)) {
+            c.console.print("Texture file %s copied\n", found->c_str());
+            c.platform.copyFileNoReplace(loose, target);
+        } else {
+            std::string entry = "textures\\" + std::string(source);
+            c.archive.extract(entry, target); // neither loose nor archived: skipped quietly
+        }
+    }
+    // The normal map is made whatever became of the texture itself.
+    if (target.size() < 4)
+        return;
+    const std::string normal = normalMapPath(target);
+    if (!c.platform.findFile(normal))
+        c.platform.copyFileNoReplace(c.paths.templateTexture, normal);
+}
+
+void copyIcon(Conversion& c, std::string_view source, std::string_view destination)
+{
+    std::string target = c.config.targetData + "\\Textures\\Menus\\Icons\\" + std::string(destination);
+    if (auto found = c.platform.findFile(target)) {
+        c.console.print("Icon file %s already exists\n", found->c_str());
+        return;
+    }
+    createFoldersFor(c.platform, target);
+    const std::string loose = c.config.sourceData + "\\Icons\\" + std::string(source);
+    if (auto found = c.platform.findFile(loose)) {
+        c.console.print("Icon file %s copied\n", found->c_str());
+        c.platform.copyFileNoReplace(loose, target);
+        return;
+    }
+    std::string entry = "icons\\" + std::string(source);
+    if (c.archive.extract(entry, target) != 0)
+        c.platform.copyFileNoReplace(c.paths.programFolder + "iconWeap.dds", target);
+}
+
+void copySound(Conversion& c, std::string_view source, std::string_view destination)
+{
+    std::string target = c.config.targetData + "\\Sound\\" + std::string(destination);
+    if (c.platform.findFile(target))
+        return;
+    createFoldersFor(c.platform, target);
+    const std::string loose = c.config.sourceData + "\\Sound\\" + std::string(source);
+    if (c.platform.findFile(loose))
+        c.platform.copyFileNoReplace(loose, target);
+    else
+        c.console.print("Sound file %s does not exist\n", loose.c_str());
+}
+
+} // namespace lw::modshift

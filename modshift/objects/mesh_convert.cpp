@@ -1,0 +1,49 @@
+#include "modshift/objects/mesh_convert.hpp"
+
+#include "modshift/driver/conversion.hpp"
+#include "modshift/objects/text_field.hpp"
+#include "modshift/tes3/identifiers.hpp"
+
+namespace lw::modshift {
+
+std::string convertedMeshName(std::string_view modelPath)
+{
+    return convertIdentifier(modelPath.substr(0, modelPath.size() - 4)) + ".nif";
+}
+
+MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& request)
+{
+    MeshResult result;
+    auto model = replaceExtensionInPlace(c.tree, modlNode, ".nif");
+    if (!model)
+        return result;
+
+    const std::string name = convertedMeshName(*model);
+    const std::string& asset = c.config.assetSubfolder;
+    result.modelPath = std::string(request.folder) + asset + "\\" + name;
+    const std::string target = c.config.targetData + "\\Meshes\\" + result.modelPath;
+
+    if (auto found = c.platform.findFile(target)) {
+        c.console.print("Mesh file %s already exists\n", found->c_str());
+        result.keep = true;
+        return result;
+    }
+
+    std::string command = c.paths.meshConverter + " \"" + std::string(*model) +
+                          std::string(request.options) + result.modelPath;
+    if (request.furniture)
+        command += " -f";
+    if (request.announce)
+        c.console.print(request.announce, command.c_str());
+
+    std::optional<int> status = c.platform.runProcess(command);
+    if (!status) {
+        c.console.print("Can't start %s!\n", c.paths.meshConverter.c_str());
+        return result;
+    }
+    result.started = true;
+    result.keep = *status == 0;
+    return result;
+}
+
+} // namespace lw::modshift
