@@ -1,0 +1,64 @@
+#include "meshshift/nif20/texture_paths.hpp"
+
+#include "common/bsa/bsa_archive.hpp"
+#include "common/fs/folders.hpp"
+#include "common/platform/platform.hpp"
+#include "meshshift/driver/mesh_job.hpp"
+
+namespace lw::meshshift {
+
+std::string mapNameCharacters(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out) {
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '\\' || c == '/';
+        if (keep)
+            continue;
+        switch (c) {
+        case '-': c = 'T'; break;
+        case '.': c = 'P'; break;
+        case ' ': c = 'S'; break;
+        case '_': c = 'U'; break;
+        case ',': c = 'V'; break;
+        default: c = 'X'; break;
+        }
+    }
+    return out;
+}
+
+std::string convertTextureReference(MeshJob& job, std::string_view fileName)
+{
+    // The name keeps its length: its last three characters become "dds".
+    std::string name(fileName);
+    const std::size_t ext = name.size() >= 3 ? name.size() - 3 : 0;
+    name.replace(ext, std::string::npos, std::string("dds").substr(0, name.size() - ext));
+
+    // Only these two spellings of the folder are taken off.
+    if (name.starts_with("Textures\\") || name.starts_with("textures\\"))
+        name.erase(0, 9);
+
+    const std::string stem = name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string{};
+    const std::string relative = mapNameCharacters(stem) + ".dds";
+
+    const Config& config = job.config;
+    std::string destination = config.targetData + "\\Textures\\" + config.assetSubfolder + "\\" + relative;
+    if (!job.platform.findFile(destination)) {
+        createFoldersFor(job.platform, destination);
+        const std::string source = config.sourceData + "\\Textures\\" + name;
+        if (job.platform.findFile(source)) {
+            job.platform.copyFileNoReplace(source, destination);
+        } else if (job.archive) {
+            // A texture found nowhere is no error: the mesh still names it.
+            std::string entry = "textures\\" + name;
+            job.archive->extract(entry, destination);
+        }
+    }
+
+    const std::string normalMap = destination.substr(0, destination.size() - 4) + "_n.dds";
+    if (!job.platform.findFile(normalMap))
+        job.platform.copyFileNoReplace(job.templateTexturePath, normalMap);
+
+    return "Textures\\" + config.assetSubfolder + "\\" + relative;
+}
+
+} // namespace lw::meshshift
