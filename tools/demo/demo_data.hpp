@@ -1,0 +1,28 @@
+#pragma once
+// The demo data set: a Morrowind-style plugin, meshes, textures, icons and
+// sounds, all made by the project.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lw::demo {
+
+// The sample plugin.
+std::vector<std::uint8_t> buildDemoPlugin();
+
+// One mesh of the data set: its path below Meshes\ (as the plugin names it)
+// and the NIF 4.0.0.2 bytes.
+struct DemoMesh {
+    std::string path;
+    std::vector<std::uint8_t> bytes;
+    bool inArchive = false; // stored in the BSA instead of loose
+};
+std::vector<DemoMesh> buildDemoMeshes();
+
+// Small uncompressed 32-bit DDS image filled with a pattern of `seed`.
+std::vector<std::uint8_t> demoTexture(unsigned width, unsigned height, std::uint32_t seed);
+// A short mono 16-bit PCM WAV tone.
+std::vector<std::uint8_t> demoSound(double frequency, double seconds);
+
+} // namespace lw::demo
