@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/platform/platform.hpp"
+#include "support/temp_dir.hpp"
+
+namespace lw {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> bytesOf(std::string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+class PlatformTest : public ::testing::Test {
+protected:
+    // A path inside the temporary folder spelled the way the programs spell
+    // them: the folder itself, then "\" separators.
+    std::string winPath(std::string_view relative) const
+    {
+        std::string path = dir.str();
+        if (!relative.empty()) {
+            path += '\\';
+            path += relative;
+        }
+        return path;
+    }
+
+    test::TempDir dir{"lw-platform"};
+    std::unique_ptr<Platform> platform = makeSystemPlatform();
+};
+
+TEST_F(PlatformTest, FindsFilesAndFoldersReportingTheirOwnName)
+{
+    dir.writeFile("Data Files/Textures/TX_Rock.dds", "rock");
+    EXPECT_EQ(platform->findFile(winPath("Data Files\\Textures\\TX_Rock.dds")), "TX_Rock.dds");
+    EXPECT_EQ(platform->findFile(winPath("data files\\textures\\tx_rock.DDS")), "TX_Rock.dds");
+    EXPECT_EQ(platform->findFile(winPath("DATA FILES\\textures")), "Textures");
+    EXPECT_EQ(platform->findFile(winPath("Data Files\\Textures\\TX_Rock.dd")), std::nullopt);
+    EXPECT_EQ(platform->findFile(winPath("Data Files\\Textures\\*.dds")), std::nullopt);
+    EXPECT_EQ(platform->findFile(""), std::nullopt);
+    EXPECT_EQ(platform->readFile(winPath("DATA FILES/TEXTURES\\tx_rock.dds")), bytesOf("rock"));
+}
+
+TEST_F(PlatformTest, CopyNeverReplacesAnExistingFile)
+{
+    dir.writeFile("src/a.bin", std::vector<std::uint8_t>{1, 2, 3, 0, 255});
+    dir.writeFile("dst/Existing.bin", "old");
+    EXPECT_TRUE(platform->copyFileNoReplace(winPath("SRC\\A.BIN"), winPath("dst\\a.bin")));
+    EXPECT_EQ(dir.readBytes("dst/a.bin"), (std::vector<std::uint8_t>{1, 2, 3, 0, 255}));
+    EXPECT_FALSE(platform->copyFileNoReplace(winPath("src\\a.bin"), winPath("dst\\existing.BIN")));
+    EXPECT_EQ(dir.readText("dst/Existing.bin"), "old");
+    EXPECT_FALSE(platform->copyFileNoReplace(winPath("src\\missing.bin"), winPath("dst\\m.bin")));
+    EXPECT_FALSE(dir.exists("dst/m.bin"));
+    EXPECT_FALSE(platform->copyFileNoReplace(winPath("src\\a.bin"), winPath("nofolder\\a.bin")));
+    EXPECT_EQ(dir.listFiles(), (std::vector<std::string>{"dst/Existing.bin", "dst/a.bin", "src/a.bin"}));
+}
+
+TEST_F(PlatformTest, ReadsWritesAndReadsPieces)
+{
+    EXPECT_TRUE(platform->writeFile(winPath("out.bin"), bytesOf("0123456789")));
+    EXPECT_TRUE(platform->writeFile(winPath("OUT.bin"), bytesOf("abc"))); // replaces
+    EXPECT_EQ(dir.readText("out.bin"), "abc");
+    EXPECT_EQ(platform->readFile(winPath("missing")), std::nullopt);
+    EXPECT_EQ(platform->readFile(winPath("")), std::nullopt); // a folder is no file
+    EXPECT_FALSE(platform->writeFile(winPath("no\\folder.bin"), bytesOf("x")));
+
+    dir.writeFile("big.bin", "0123456789");
+    auto file = platform->openForReading(winPath("BIG.BIN"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size(), 10u);
+    EXPECT_EQ(file->read(3, 4), bytesOf("3456"));
+    EXPECT_EQ(file->read(10, 0), bytesOf(""));
+    EXPECT_EQ(file->read(8, 3), std::nullopt);
+    EXPECT_EQ(file->read(11, 0), std::nullopt);
+    EXPECT_EQ(file->read(~std::uint64_t{0}, 2), std::nullopt);
+
+    auto memory = makeMemoryFile(bytesOf("xyz"));
+    EXPECT_EQ(memory->read(1, 2), bytesOf("yz"));
+    EXPECT_EQ(memory->read(2, 2), std::nullopt);
+}
+
+#if !defined(_WIN32)
+
+TEST_F(PlatformTest, ResolvesEachMissingComponentCaseInsensitivelyAndDeterministically)
+{
+    dir.makeDir("Data/Meshes/ABC");
+    dir.makeDir("Data/Meshes/abc");
+    dir.makeDir("Data/Meshes/Abc");
+    dir.makeDir("Data/meshes");
+    const std::string root = dir.str();
+    // Exact spelling first, then the byte-wise smallest of the other spellings.
+    EXPECT_EQ(platform->nativePath(winPath("Data\\Meshes\\abc")), root + "/Data/Meshes/abc");
+    EXPECT_EQ(platform->nativePath(winPath("Data\\Meshes\\aBC")), root + "/Data/Meshes/ABC");
+    EXPECT_EQ(platform->nativePath(winPath("DATA\\MESHES\\x")), root + "/Data/Meshes/x");
+    EXPECT_EQ(platform->nativePath(winPath("data\\meshes")), root + "/Data/meshes");
+    // Missing parts are kept as given, so the result can name a new file.
+    EXPECT_EQ(platform->nativePath(winPath("DATA\\New\\Deeper\\f.nif")), root + "/Data/New/Deeper/f.nif");
+    EXPECT_EQ(platform->nativePath(winPath("data\\.\\MESHES\\..\\meshes\\")), root + "/Data/./Meshes/../meshes/");
+    EXPECT_EQ(platform->nativePath("relative\\x"), "relative/x");
+}
+
+TEST_F(PlatformTest, ReusesAFolderThatExistsUnderAnotherCase)
+{
+    dir.makeDir("Textures");
+    EXPECT_FALSE(platform->createDirectory(winPath("textures")));
+    EXPECT_TRUE(platform->createDirectory(winPath("TEXTURES\\mw")));
+    EXPECT_TRUE(platform->writeFile(winPath("textures\\MW\\a.dds"), bytesOf("a")));
+    EXPECT_EQ(dir.listFiles(), std::vector<std::string>{"Textures/mw/a.dds"});
+    EXPECT_FALSE(platform->createDirectory(winPath("missing\\child")));
+    EXPECT_FALSE(dir.exists("missing"));
+}
+
+TEST_F(PlatformTest, DriveLetterPathsNameNothing)
+{
+    EXPECT_EQ(platform->findFile("C:\\Windows"), std::nullopt);
+    EXPECT_FALSE(platform->createDirectory("C:\\lw-should-not-exist"));
+    EXPECT_FALSE(platform->writeFile("c:x", bytesOf("x")));
+    EXPECT_EQ(platform->readFile("C:\\x"), std::nullopt);
+    EXPECT_FALSE(platform->copyFileNoReplace(winPath("a"), "C:\\a"));
+    EXPECT_EQ(platform->runProcess("C:\\meshshift.exe x"), std::nullopt);
+    EXPECT_FALSE(fs::exists("C:"));
+    EXPECT_EQ(platform->meshConverterName(), "meshshift");
+}
+
+class ProcessTest : public PlatformTest {
+protected:
+    // A shell script that records its arguments, one per line, and exits with `status`.
+    std::string script(std::string_view relative, int status)
+    {
+        const fs::path file = dir.writeFile(relative, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\nexit " + std::to_string(status) + "\n");
+        fs::permissions(file, fs::perms::owner_all);
+        return file.string();
+    }
+};
+
+TEST_F(ProcessTest, ReportsTheExitStatusAndPassesArguments)
+{
+    script("Tools/prog", 3);
+    EXPECT_EQ(platform->runProcess(winPath("tools\\PROG") + " \"a b\" -d x\\y"), 3);
+    EXPECT_EQ(dir.readText("Tools/prog.args"), "a b\n-d\nx\\y\n");
+    script("zero", 0);
+    EXPECT_EQ(platform->runProcess(winPath("zero")), 0);
+    script("minus", 255); // a program that returns -1 shows as 255 here
+    EXPECT_EQ(platform->runProcess(winPath("minus")), 255);
+    EXPECT_EQ(platform->runProcess("/bin/sh -c \"kill -9 $$\""), 128 + 9);
+}
+
+TEST_F(ProcessTest, ReportsProgramsThatCannotStart)
+{
+    EXPECT_EQ(platform->runProcess(winPath("missing") + " x"), std::nullopt);
+    EXPECT_EQ(platform->runProcess(""), std::nullopt);
+    dir.writeFile("not-executable", "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(platform->runProcess(winPath("not-executable")), std::nullopt);
+}
+
+TEST_F(ProcessTest, FindsAnUnquotedProgramPathWithBlanksLikeWindows)
+{
+    script("My Tools/lw/meshshift", 7);
+    EXPECT_EQ(platform->runProcess(winPath("My Tools\\lw\\meshshift") + " \"m.nif\" -d sub\\m.nif"), 7);
+    EXPECT_EQ(dir.readText("My Tools/lw/meshshift.args"), "m.nif\n-d\nsub\\m.nif\n");
+    // The shortest prefix that names a file wins.
+    script("My", 4);
+    EXPECT_EQ(platform->runProcess(winPath("My Tools\\lw\\meshshift") + " x"), 4);
+    EXPECT_EQ(dir.readText("My.args"), "Tools" + std::string(1, '\\') + "lw\\meshshift\nx\n");
+    // Quoted, the whole path is the program.
+    EXPECT_EQ(platform->runProcess("\"" + winPath("My Tools\\lw\\meshshift") + "\" y"), 7);
+    EXPECT_EQ(dir.readText("My Tools/lw/meshshift.args"), "y\n");
+}
+
+#else
+
+TEST_F(PlatformTest, WindowsNamesAndPaths)
+{
+    EXPECT_EQ(platform->meshConverterName(), "meshshift.exe");
+    EXPECT_EQ(platform->nativePath("C:\\x\\y"), "C:\\x\\y");
+    EXPECT_EQ(platform->runProcess(winPath("missing.exe") + " x"), std::nullopt);
+}
+
+#endif
+
+} // namespace
+} // namespace lw

@@ -1,0 +1,46 @@
+#pragma once
+// Builds Morrowind BSA archives (version 0x100) for tests. Entries keep the
+// order in which they were added, in the directory and in the data section,
+// so tests control which of two equal names comes first. Paths are stored as
+// given (real archives hold lower-case paths with "\" separators).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw::test {
+
+class BsaBuilder {
+public:
+    BsaBuilder& add(std::string path, std::vector<std::uint8_t> data);
+    BsaBuilder& add(std::string path, std::string_view text);
+    // `count` entries named "<prefix><number>" holding their own number as text.
+    BsaBuilder& addNumbered(std::size_t count, std::string_view prefix = "file");
+
+    std::size_t size() const { return entries_.size(); }
+
+    std::vector<std::uint8_t> build() const;
+    void write(const std::filesystem::path& file) const;
+
+    // Where the parts of the built archive start, for tests that damage them.
+    static constexpr std::size_t kRecordsAt = 12;
+    std::size_t nameOffsetsAt() const { return kRecordsAt + 8 * entries_.size(); }
+    std::size_t namesAt() const { return kRecordsAt + 12 * entries_.size(); }
+    std::size_t hashesAt() const;
+    std::size_t dataAt() const { return hashesAt() + 8 * entries_.size(); }
+
+private:
+    struct Entry {
+        std::string path;
+        std::vector<std::uint8_t> data;
+    };
+    std::vector<Entry> entries_;
+};
+
+// The 64-bit hash Morrowind's archives keep for each path (low word first):
+// the first half of the name folded into one word, the second half rotated in.
+std::uint64_t morrowindBsaHash(std::string_view path);
+
+} // namespace lw::test
