@@ -1,7 +1,16 @@
-#include <cstdio>
+#include <string>
+#include <vector>
 
-int main()
+#include "common/console/console.hpp"
+#include "common/platform/platform.hpp"
+#include "modshift/driver/run.hpp"
+
+int main(int argc, char** argv)
 {
-    std::printf("Welcome in Lorewright v%X.%02X\n\n", 0, 0x93);
-    return 0;
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    auto platform = lw::makeSystemPlatform();
+    lw::Console console;
+    return lw::modshift::runModshift(args, *platform, console);
 }

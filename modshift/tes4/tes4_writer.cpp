@@ -132,13 +132,19 @@ void Tes4Writer::endGroup()
 std::size_t Tes4Writer::writeRecord(Tag tag, std::uint32_t flags, std::uint32_t formId,
                                     const SubrecordBuffer& subrecords, std::uint32_t lastWord)
 {
+    return writeRecordData(tag, flags, formId, subrecords.bytes(), lastWord);
+}
+
+std::size_t Tes4Writer::writeRecordData(Tag tag, std::uint32_t flags, std::uint32_t formId,
+                                        std::span<const std::uint8_t> data, std::uint32_t lastWord)
+{
     std::size_t at = bytes_.size();
     writer_.u32(tag);
-    writer_.u32(static_cast<std::uint32_t>(subrecords.size()));
+    writer_.u32(static_cast<std::uint32_t>(data.size()));
     writer_.u32(flags);
     writer_.u32(formId);
     writer_.u32(lastWord);
-    writer_.bytes(subrecords.bytes());
+    writer_.bytes(data);
     ++recordCount_;
     return at;
 }

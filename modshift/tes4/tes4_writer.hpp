@@ -87,6 +87,12 @@ public:
     std::size_t writeRecord(Tag tag, std::uint32_t flags, std::uint32_t formId,
                             const SubrecordBuffer& subrecords, std::uint32_t lastWord = 0);
 
+    // A record whose data is not made of subrecords (a compressed record):
+    // header with data size = data.size(), then the bytes; counted like any
+    // record. Returns the file offset of the record header.
+    std::size_t writeRecordData(Tag tag, std::uint32_t flags, std::uint32_t formId,
+                                std::span<const std::uint8_t> data, std::uint32_t lastWord = 0);
+
     // Bytes outside the record recipe (the file header): not counted.
     ByteWriter& raw() { return writer_; }
 

@@ -44,7 +44,8 @@ struct Walker {
     {
         std::size_t pos = r.offset + 20;
         std::size_t end = pos + r.dataSize;
-        std::optional<std::uint32_t> pendingSize;
+        bool pending = false;
+        std::uint32_t pendingSize = 0;
         while (pos < end) {
             if (end - pos < 6)
                 return fail("record " + r.tag + " at " + hex(r.offset) + ": " +
@@ -53,13 +54,13 @@ struct Walker {
             s.offset = pos;
             s.tag = tagAt(b, pos);
             std::size_t length = le(b, pos + 4, 2);
-            if (pendingSize) {
+            if (pending) {
                 if (length != 0)
                     return fail("subrecord " + s.tag + " at " + hex(pos) +
                                 " after XXXX has length " + std::to_string(length) + ", not 0");
-                length = *pendingSize;
+                length = pendingSize;
                 s.oversized = true;
-                pendingSize.reset();
+                pending = false;
             }
             pos += 6;
             if (end - pos < length)
@@ -72,11 +73,12 @@ struct Walker {
                 if (length != 4)
                     return fail("XXXX at " + hex(s.offset) + " has length " + std::to_string(length));
                 pendingSize = s.u32();
+                pending = true;
                 continue;
             }
             r.subrecords.push_back(std::move(s));
         }
-        if (pendingSize)
+        if (pending)
             return fail("record " + r.tag + " ends after an XXXX subrecord");
         return true;
     }

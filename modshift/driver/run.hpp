@@ -1,0 +1,36 @@
+#pragma once
+// The whole run of modshift: start-up, loading, parsing and the save driver.
+
+#include <span>
+#include <string>
+
+namespace lw {
+class Console;
+class Platform;
+} // namespace lw
+
+namespace lw::modshift {
+
+struct Conversion;
+
+// args[0] is the program's own path, args[1] the plugin; further arguments are
+// ignored. Every path ends with the "press enter..." prompt and one key; the
+// result is always 0.
+int runModshift(std::span<const std::string> args, Platform& platform, Console& console);
+
+// Calls every converter in order into the in-memory output and patches the
+// record count (seeding the random numbers and resetting the counters first).
+void runConverters(Conversion& c);
+
+// runConverters, then the output is written to the output path, followed by
+// the closing messages. 0, or -1 when the output file could not be written.
+int saveDriver(Conversion& c);
+
+// The converters in the order the save driver calls them.
+struct SaveStep {
+    const char* name;
+    int (*run)(Conversion&);
+};
+std::span<const SaveStep> saveSteps();
+
+} // namespace lw::modshift

@@ -1,0 +1,67 @@
+#include <array>
+
+#include "modshift/driver/conversion.hpp"
+#include "modshift/driver/run.hpp"
+#include "modshift/driver/save_steps.hpp"
+
+namespace lw::modshift {
+
+namespace {
+// A converter finds in the converted-record tables only what earlier steps
+// filled, so this order decides which references resolve.
+constexpr std::array<SaveStep, 24> kSteps = {{
+    {"faces parse", parseFaces},
+    {"file header", writeFileHeader},
+    {"eyes", saveEyes},
+    {"sounds", saveSounds},
+    {"regions parse", parseRegions},
+    {"cells parse", parseCells},
+    {"land textures", saveLandTextures},
+    {"activators", saveActivators},
+    {"armours", saveArmours},
+    {"books", saveBooks},
+    {"containers", saveContainers},
+    {"doors", saveDoors},
+    {"lights", saveLights},
+    {"misc items", saveMisc},
+    {"statics", saveStatics},
+    {"flora", saveFlora},
+    {"weapons", saveWeapons},
+    {"NPCs", saveNpcs},
+    {"creatures", saveCreatures},
+    {"leveled creatures", saveLeveledCreatures},
+    {"regions save", saveRegions},
+    {"interior cells", saveInteriorCells},
+    {"worldspace", saveWorldspace},
+    {"teleport doors", connectTeleportDoors},
+}};
+} // namespace
+
+std::span<const SaveStep> saveSteps() { return kSteps; }
+
+void runConverters(Conversion& c)
+{
+    c.console.print("saving...\n");
+    c.rng.seed();
+    c.out.reset();
+    c.tables.clearAll();
+    c.teleportDoors = 0;
+    for (const SaveStep& step : kSteps)
+        step.run(c); // a converter that stops early has printed why; the run goes on
+    c.out.patchRecordCount();
+}
+
+int saveDriver(Conversion& c)
+{
+    runConverters(c);
+    bool written = c.platform.writeFile(c.paths.outputPath, c.out.bytes());
+    c.console.print("%i teleport door\n", c.teleportDoors);
+    if (!written) {
+        c.console.print("error saving file!\n");
+        return -1;
+    }
+    c.console.print("Save Done.\n");
+    return 0;
+}
+
+} // namespace lw::modshift
