@@ -435,3 +435,66 @@ TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// Two connected points at local (x, y) in a TES3 path grid.
+void pathGrid(Tes3Builder& b, int cellX, int cellY, int x1, int y1, int x2, int y2)
+{
+    b.record("PGRD").sub("DATA", Fields().i32(cellX).i32(cellY).u16(128).i16(2));
+    b.sub("PGRP", Fields().i32(x1).i32(y1).i32(0).u8(0).u8(1).u16(0).i32(x2).i32(y2).i32(0).u8(0).u8(1).u16(0));
+    b.sub("PGRC", Fields().u32(1).u32(0));
+    b.end();
+}
+
+TEST(WorldOutput, FormIdsRunCellReferencesLandPathGrid)
+{
+    World w;
+    w.add(w.c.tables.statics, "rock", 0x01001000);
+    w.addRegion("Unwritten", 0); // a region whose outline was never written
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0)).text("RGNN", "Unwritten");
+    reference(b, 1, "rock", 10, 10);
+    reference(b, 2, "rock", 20, 20);
+    b.end();
+    flatLand(b, false);
+    pathGrid(b, 0, 0, 100, 100, 200, 200);
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Den");
+    reference(b, 3, "rock", 1, 1);
+    b.end();
+    pathGrid(b, 0, 0, 1, 1, 2, 2);
+    w.load(b);
+    Tes4File f = w.run();
+    ASSERT_TRUE(f.ok()) << f.error;
+
+    auto cells = exteriorCells(f);
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_EQ(cells[0].cell->layout(), "DATA XCLC");
+    EXPECT_EQ(cells[0].cell->dataSize, 21u);
+    EXPECT_EQ(cells[0].cell->field("DATA")->u8(), 0x00);
+    auto records = cells[0].children->groups()[0]->records();
+    std::string order;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        order += records[i]->tag + " ";
+        EXPECT_EQ(records[i]->formId, cells[0].cell->formId + 1 + i);
+    }
+    EXPECT_EQ(order, "REFR REFR LAND PGRD ");
+    // The next quadrant's cell follows the last record of this one.
+    EXPECT_EQ(cells[1].cell->formId, records.back()->formId + 1);
+    for (std::size_t q = 1; q < 4; ++q) {
+        auto others = cells[q].children->groups()[0]->records();
+        ASSERT_EQ(others.size(), 1u);
+        EXPECT_EQ(others[0]->tag, "LAND");
+    }
+
+    const Tes4Group& temporary =
+        *f.topGroup("CELL")->groups()[0]->groups()[0]->groups()[0]->groups()[1];
+    std::string inside;
+    for (const Tes4Record* r : temporary.records())
+        inside += r->tag + " ";
+    EXPECT_EQ(inside, "REFR PGRD ");
+}
+
+} // namespace
+} // namespace lw::test
