@@ -1,0 +1,537 @@
+#include "support/nif20_reader.hpp"
+
+#include <bit>
+#include <cstring>
+
+namespace lw::test {
+namespace {
+
+struct Short : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads fields and records them in the current block under their names.
+class In {
+public:
+    In(const std::vector<std::uint8_t>& b) : b_(b) {}
+
+    std::size_t pos = 0;
+    Nif20Block* blk = nullptr;
+
+    std::size_t left() const { return b_.size() - pos; }
+    void need(std::size_t n) const
+    {
+        if (n > left())
+            throw Short("file ends at " + std::to_string(b_.size()) + ", " + std::to_string(n) + " bytes wanted at " +
+                        std::to_string(pos));
+    }
+    std::uint32_t raw(int n)
+    {
+        need(static_cast<std::size_t>(n));
+        std::uint32_t v = 0;
+        for (int i = 0; i < n; ++i)
+            v |= static_cast<std::uint32_t>(b_[pos + static_cast<std::size_t>(i)]) << (8 * i);
+        pos += static_cast<std::size_t>(n);
+        return v;
+    }
+    std::string chars(std::size_t n)
+    {
+        need(n);
+        std::string s(reinterpret_cast<const char*>(b_.data() + pos), n);
+        pos += n;
+        return s;
+    }
+
+    void put(const std::string& key, double v) { blk->num[key].push_back(v); }
+    std::uint32_t u8(const std::string& key)
+    {
+        auto v = raw(1);
+        put(key, v);
+        return v;
+    }
+    std::uint32_t u16(const std::string& key)
+    {
+        auto v = raw(2);
+        put(key, v);
+        return v;
+    }
+    std::uint32_t u32(const std::string& key)
+    {
+        auto v = raw(4);
+        put(key, v);
+        return v;
+    }
+    float f32(const std::string& key)
+    {
+        float v = std::bit_cast<float>(raw(4));
+        put(key, v);
+        return v;
+    }
+    void f32n(const std::string& key, std::size_t n)
+    {
+        blk->num[key]; // present even when empty
+        for (std::size_t i = 0; i < n; ++i)
+            f32(key);
+    }
+    void u16n(const std::string& key, std::size_t n)
+    {
+        blk->num[key];
+        for (std::size_t i = 0; i < n; ++i)
+            u16(key);
+    }
+    void u32n(const std::string& key, std::size_t n)
+    {
+        blk->num[key];
+        for (std::size_t i = 0; i < n; ++i)
+            u32(key);
+    }
+    void u8n(const std::string& key, std::size_t n)
+    {
+        blk->num[key];
+        for (std::size_t i = 0; i < n; ++i)
+            u8(key);
+    }
+    void str(const std::string& key)
+    {
+        const std::uint32_t n = raw(4);
+        blk->text[key] = chars(n);
+    }
+    void linksU32(const std::string& key)
+    {
+        const std::uint32_t n = raw(4);
+        put(key + ".count", n);
+        need(std::size_t{n} * 4);
+        u32n(key, n);
+    }
+
+private:
+    const std::vector<std::uint8_t>& b_;
+};
+
+void objectNet(In& in)
+{
+    in.str("name");
+    in.linksU32("extraData");
+    in.u32("controller");
+}
+
+void avObject(In& in)
+{
+    objectNet(in);
+    in.u16("flags");
+    in.f32n("translation", 3);
+    in.f32n("rotation", 9);
+    in.f32("scale");
+    in.linksU32("properties");
+    in.u32("collision");
+}
+
+void controller(In& in)
+{
+    in.u32("nextController");
+    in.u16("controllerFlags");
+    in.f32("frequency");
+    in.f32("phase");
+    in.f32("startTime");
+    in.f32("stopTime");
+    in.u32("target");
+}
+
+void textureDesc(In& in, const std::string& p)
+{
+    in.u32(p + ".source");
+    in.u32(p + ".clampMode");
+    in.u32(p + ".filterMode");
+    in.u32(p + ".uvSet");
+    if (in.u8(p + ".hasTransform")) {
+        in.f32n(p + ".translation", 2);
+        in.f32n(p + ".tiling", 2);
+        in.f32(p + ".rotation");
+        in.u32(p + ".transformType");
+        in.f32n(p + ".centre", 2);
+    }
+}
+
+void floatKeys(In& in, const std::string& p)
+{
+    const auto n = in.u32(p + ".count");
+    if (n == 0)
+        return;
+    const auto type = in.u32(p + ".type");
+    for (std::uint32_t i = 0; i < n; ++i) {
+        in.f32(p + ".time");
+        in.f32(p + ".value");
+        if (type == 2) {
+            in.f32(p + ".forward");
+            in.f32(p + ".backward");
+        } else if (type == 3) {
+            in.f32n(p + ".tbc", 3);
+        }
+    }
+}
+
+// Reads one block of `type`; false when the type is not one this reader knows.
+bool readBlock(In& in, const std::string& type)
+{
+    if (type == "NiNode" || type == "RootCollisionNode") {
+        avObject(in);
+        in.linksU32("children");
+        in.linksU32("effects");
+    } else if (type == "NiTriShape") {
+        avObject(in);
+        in.u32("data");
+        in.u32("skinInstance");
+        if (in.u8("hasShader")) {
+            in.str("shaderName");
+            in.u32("shaderLink");
+        }
+    } else if (type == "NiTexturingProperty") {
+        objectNet(in);
+        in.u32("applyMode");
+        const auto count = in.u32("textureCount");
+        static const char* const slots[] = {"base", "dark", "detail", "gloss", "glow", "bump", "decal0", "decal1", "decal2", "decal3"};
+        const int present = count >= 10 ? 10 : count >= 9 ? 9 : count >= 8 ? 8 : 7;
+        for (int i = 0; i < present; ++i) {
+            const std::string p = slots[i];
+            if (in.u8(p + ".has")) {
+                textureDesc(in, p);
+                if (i == 5) {
+                    in.f32("bump.lumaScale");
+                    in.f32("bump.lumaOffset");
+                    in.f32n("bump.matrix", 4);
+                }
+            }
+        }
+        const auto shaders = in.u32("shaderTextures");
+        for (std::uint32_t i = 0; i < shaders; ++i) {
+            const std::string p = "shader" + std::to_string(i);
+            if (in.u8(p + ".has")) {
+                textureDesc(in, p);
+                in.u32(p + ".mapIndex");
+            }
+        }
+    } else if (type == "NiSourceTexture") {
+        objectNet(in);
+        in.u8("useExternal");
+        in.str("fileName");
+        in.u32("pixelData");
+        in.u32("pixelLayout");
+        in.u32("useMipmaps");
+        in.u32("alphaFormat");
+        in.u8("isStatic");
+        in.u8("directRender");
+    } else if (type == "NiZBufferProperty") {
+        objectNet(in);
+        in.u16("flags");
+        in.u32("depthFunction");
+    } else if (type == "NiAlphaProperty") {
+        objectNet(in);
+        in.u16("flags");
+        in.u8("threshold");
+    } else if (type == "NiMaterialProperty") {
+        objectNet(in);
+        in.f32n("ambient", 3);
+        in.f32n("diffuse", 3);
+        in.f32n("specular", 3);
+        in.f32n("emissive", 3);
+        in.f32("glossiness");
+        in.f32("alpha");
+    } else if (type == "NiTriShapeData") {
+        in.u32("groupId");
+        const auto n = in.u16("numVertices");
+        in.u8("keepFlags");
+        in.u8("compressFlags");
+        if (in.u8("hasVertices"))
+            in.f32n("vertices", 3 * n);
+        const auto uvSets = in.u8("numUvSets");
+        in.u8("tangentSpace");
+        if (in.u8("hasNormals"))
+            in.f32n("normals", 3 * n);
+        in.f32n("centre", 3);
+        in.f32("radius");
+        if (in.u8("hasColors"))
+            in.f32n("colors", 4 * n);
+        in.f32n("uvs", std::size_t{2} * (uvSets & 63u) * n);
+        in.u16("consistency");
+        in.u32("additionalData");
+        const auto t = in.u16("numTriangles");
+        in.u32("numTrianglePoints");
+        if (in.u8("hasTriangles"))
+            in.u16n("triangles", std::size_t{3} * t);
+        const auto groups = in.u16("numMatchGroups");
+        for (std::uint32_t g = 0; g < groups; ++g)
+            in.u16n("matchGroup" + std::to_string(g), in.raw(2));
+    } else if (type == "NiTriStripsData") {
+        in.str("groupId");
+        const auto n = in.u16("numVertices");
+        in.u16("flags");
+        if (in.u8("hasVertices"))
+            in.f32n("vertices", 3 * n);
+        const auto uvByte = in.u8("uvSetByte");
+        const auto tangent = in.u8("tangentSpace");
+        if (in.u8("hasNormals")) {
+            in.f32n("normals", 3 * n);
+            if (tangent & 0x10) {
+                in.f32n("tangents", 3 * n);
+                in.f32n("bitangents", 3 * n);
+            }
+        }
+        in.f32n("centre", 3);
+        in.f32("radius");
+        if (in.u8("hasColors"))
+            in.f32n("colors", 4 * n);
+        in.f32n("uvs", std::size_t{2} * (uvByte & 63u) * n);
+        in.u16("consistency");
+        in.u32("additionalData");
+        in.u16("numTriangles");
+        const auto strips = in.u16("numStrips");
+        std::size_t points = 0;
+        for (std::uint32_t i = 0; i < strips; ++i)
+            points += in.u16("stripLengths");
+        if (in.u8("hasPoints"))
+            in.u16n("points", points);
+    } else if (type == "BSXFlags") {
+        in.str("name");
+        in.u32("value");
+    } else if (type == "NiStringExtraData") {
+        in.str("name");
+        in.str("string");
+    } else if (type == "bhkCollisionObject") {
+        in.u32("target");
+        in.u16("flags");
+        in.u32("body");
+    } else if (type == "bhkRigidBodyT") {
+        in.u32("shape");
+        in.u8("layer");
+        in.u8("collisionFilter");
+        in.u16("unknownShort");
+        in.u32n("unknownInts1", 5);
+        in.u16n("unknownShorts1", 4);
+        in.u8("layerCopy");
+        in.u8("collisionFilterCopy");
+        in.u16n("unknownShorts2", 7);
+        in.f32n("translation", 4);
+        in.f32n("rotation", 4);
+        in.f32n("linearVelocity", 4);
+        in.f32n("angularVelocity", 4);
+        in.f32n("inertia", 12);
+        in.f32n("centre", 4);
+        for (const char* k : {"mass", "linearDamping", "angularDamping", "friction", "restitution",
+                              "maxLinearVelocity", "maxAngularVelocity", "penetrationDepth"})
+            in.f32(k);
+        in.u8("motionSystem");
+        in.u8("deactivatorType");
+        in.u8("solverDeactivation");
+        in.u8("qualityType");
+        in.u32n("unknownInts2", 3);
+        in.linksU32("constraints");
+        in.u32("unknownInt3");
+    } else if (type == "bhkBoxShape") {
+        in.u32("material");
+        in.f32("radius");
+        in.u16n("unknownShorts", 4);
+        in.f32n("dimensions", 3);
+        in.f32("lastFloat");
+    } else if (type == "bhkConvexTransformShape") {
+        in.u32("shape");
+        in.u8("material");
+        in.u8("unknownByte");
+        in.u16("unknownShort");
+        in.f32n("unknownFloats", 3);
+        in.f32n("transform", 16);
+    } else if (type == "bhkListShape") {
+        in.linksU32("subShapes");
+        in.u32("material");
+        in.f32n("unknownFloats", 6);
+        in.u32n("unknownInts", in.u32("unknownInts.count"));
+    } else if (type == "bhkMoppBvTreeShape") {
+        in.u32("shape");
+        in.u32("material");
+        in.u8n("unknownBytes", 8);
+        in.f32("unknownFloat");
+        in.u8n("moppData", in.u32("moppDataSize"));
+        in.f32n("origin", 3);
+        in.f32("scale");
+    } else if (type == "bhkNiTriStripsShape") {
+        in.u32("material");
+        in.f32("radius");
+        in.u32n("unknownInts", 6);
+        in.f32n("scale", 3);
+        in.u32("unknownInt2");
+        in.linksU32("stripsData");
+        in.u32n("dataLayers", in.u32("dataLayers.count"));
+    } else if (type == "bhkPackedNiTriStripsShape") {
+        const auto n = in.u16("numSubShapes");
+        in.u8n("subShapes", std::size_t{12} * n);
+        in.f32n("unknownFloats", 9);
+        in.f32("radius");
+        in.f32n("scale", 3);
+        in.u32("data");
+    } else if (type == "hkPackedNiTriStripsData") {
+        const auto t = in.u32("numTriangles");
+        for (std::uint32_t i = 0; i < t; ++i) {
+            in.u16n("triangles", 3);
+            in.u16("welding");
+            in.f32n("normals", 3);
+        }
+        in.f32n("vertices", std::size_t{3} * in.u32("numVertices"));
+    } else if (type == "NiControllerManager") {
+        controller(in);
+        in.u8("cumulative");
+        in.linksU32("sequences");
+        in.u32("objectPalette");
+    } else if (type == "NiMultiTargetTransformController") {
+        controller(in);
+        in.u32n("extraTargets", in.u16("extraTargets.count"));
+    } else if (type == "NiTransformInterpolator") {
+        in.f32n("translation", 3);
+        in.f32n("rotation", 4);
+        in.f32("scale");
+        in.u32("data");
+    } else if (type == "NiStringPalette") {
+        in.str("palette");
+        in.u32("length");
+    } else if (type == "NiControllerSequence") {
+        in.str("name");
+        const auto n = in.u32("controlledBlocks.count");
+        in.u32("arrayGrowBy");
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::string p = "block" + std::to_string(i);
+            in.u32(p + ".interpolator");
+            in.u32(p + ".controller");
+            in.u8(p + ".priority");
+            in.u32(p + ".stringPalette");
+            in.u32n(p + ".offsets", 5);
+        }
+        in.f32("weight");
+        in.u32("textKeys");
+        in.u32("cycleType");
+        in.f32("frequency");
+        in.f32("startTime");
+        in.f32("stopTime");
+        in.u32("manager");
+        in.str("targetName");
+        in.u32("stringPalette");
+    } else if (type == "NiTransformData") {
+        const auto rotations = in.u32("rotationKeys.count");
+        if (rotations > 0) {
+            const auto type4 = in.u32("rotationType");
+            if (type4 == 4) {
+                floatKeys(in, "xRotation");
+                floatKeys(in, "yRotation");
+                floatKeys(in, "zRotation");
+            } else {
+                for (std::uint32_t i = 0; i < rotations; ++i) {
+                    in.f32("rotationKeys.time");
+                    in.f32n("rotationKeys.value", 4);
+                    if (type4 == 3)
+                        in.f32n("rotationKeys.tbc", 3);
+                }
+            }
+        }
+        const auto translations = in.u32("translationKeys.count");
+        if (translations > 0) {
+            const auto ttype = in.u32("translationType");
+            for (std::uint32_t i = 0; i < translations; ++i) {
+                in.f32("translationKeys.time");
+                in.f32n("translationKeys.value", 3);
+                if (ttype == 2) {
+                    in.f32n("translationKeys.forward", 3);
+                    in.f32n("translationKeys.backward", 3);
+                } else if (ttype == 3) {
+                    in.f32n("translationKeys.tbc", 3);
+                }
+            }
+        }
+        floatKeys(in, "scales");
+    } else if (type == "NiTextKeyExtraData") {
+        in.str("name");
+        const auto n = in.u32("keys.count");
+        for (std::uint32_t i = 0; i < n; ++i) {
+            in.f32("keys.time");
+            in.str("key" + std::to_string(i));
+        }
+    } else if (type == "NiDefaultAVObjectPalette") {
+        in.u32("unknownInt");
+        const auto n = in.u32("objects.count");
+        for (std::uint32_t i = 0; i < n; ++i) {
+            in.str("object" + std::to_string(i) + ".name");
+            in.u32("objects");
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<const Nif20Block*> Nif20File::ofType(const std::string& type) const
+{
+    std::vector<const Nif20Block*> out;
+    for (const auto& b : blocks)
+        if (b.type == type)
+            out.push_back(&b);
+    return out;
+}
+
+const Nif20Block& Nif20File::first(const std::string& type) const
+{
+    for (const auto& b : blocks)
+        if (b.type == type)
+            return b;
+    throw std::out_of_range("no block of type " + type);
+}
+
+Nif20File readNif20(const std::vector<std::uint8_t>& bytes)
+{
+    Nif20File f;
+    In in(bytes);
+    Nif20Block header;
+    in.blk = &header;
+    try {
+        f.headerLine = in.chars(38);
+        if (in.raw(1) != 0x0A)
+            throw Short("no line feed after the header line");
+        f.version = in.raw(4);
+        f.endian = static_cast<std::uint8_t>(in.raw(1));
+        f.userVersion = in.raw(4);
+        f.numBlocks = in.raw(4);
+        f.userVersion2 = in.raw(4);
+        for (std::string* t : {&f.creator, &f.exportInfo1, &f.exportInfo2}) {
+            const auto n = in.raw(1);
+            f.headerTextLengths.push_back(static_cast<std::uint8_t>(n));
+            *t = in.chars(n);
+            if (!t->empty() && t->back() == '\0')
+                t->pop_back();
+        }
+        const auto types = in.raw(2);
+        for (std::uint32_t i = 0; i < types; ++i)
+            f.blockTypes.push_back(in.chars(in.raw(4)));
+        for (std::uint32_t i = 0; i < f.numBlocks; ++i)
+            f.typeIndices.push_back(static_cast<std::uint16_t>(in.raw(2)));
+        f.unknown = in.raw(4);
+        for (std::uint32_t i = 0; i < f.numBlocks; ++i) {
+            if (f.typeIndices[i] >= f.blockTypes.size())
+                throw Short("block " + std::to_string(i) + " has type index " + std::to_string(f.typeIndices[i]));
+            f.blocks.push_back({});
+            Nif20Block& b = f.blocks.back();
+            b.type = f.blockTypes[f.typeIndices[i]];
+            b.offset = in.pos;
+            in.blk = &b;
+            if (!readBlock(in, b.type))
+                throw Short("block " + std::to_string(i) + " has type " + b.type + ", which this reader does not know");
+            b.size = in.pos - b.offset;
+        }
+        const auto roots = in.raw(4);
+        for (std::uint32_t i = 0; i < roots; ++i)
+            f.roots.push_back(in.raw(4));
+        f.complete = true;
+    } catch (const Short& e) {
+        f.error = e.what();
+    }
+    f.bytesLeft = in.left();
+    return f;
+}
+
+} // namespace lw::test
