@@ -222,6 +222,24 @@ TEST(SubrecordBuffer, OversizedDataGetsAnXXXXPrefix)
     EXPECT_EQ(s.bytes()[5], 0xFF);
 }
 
+TEST(Tes4Writer, RecordWithRawData)
+{
+    Tes4Writer w;
+    w.reset();
+    w.beginGroup(makeTag("LAND"), 0);
+    const std::vector<std::uint8_t> data = {9, 8, 7, 6, 5};
+    EXPECT_EQ(w.writeRecordData(makeTag("LAND"), 0x40000, w.nextFormId(), data), 20u);
+    w.endGroup();
+    EXPECT_EQ(w.recordCount(), 2);
+    auto f = readTes4Body(w.bytes());
+    ASSERT_TRUE(f.ok()) << f.error;
+    auto r = f.allRecords();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_TRUE(r[0]->compressed);
+    EXPECT_EQ(r[0]->data, data);
+    EXPECT_EQ(f.entries[0].group.size, 45u);
+}
+
 TEST(Tes4Reader, CatchesBrokenGroupSizes)
 {
     // The walker must notice a group whose size does not match its contents.
