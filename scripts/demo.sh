@@ -16,3 +16,9 @@ echo "Running: modshift \"Morrowind/Data Files/LorewrightDemo.esp\" (in $demo)"
   echo "modshift failed; its console output is in $demo/modshift.log"; exit 1; }
 echo "modshift console output: $demo/modshift.log"
 build/tools/lw_demo_data summary "$demo"
+
+echo
+if [ -x build/bin/lorereport ]; then
+  ( cd "$demo" && ./program/lorereport "Morrowind/Data Files/LorewrightDemo_ob.esp" --map map.png )
+  echo "Map of the converted exterior: $demo/map.png"
+fi

@@ -1,0 +1,87 @@
+// lorereport: what a conversion produced, without starting the game.
+//
+//   lorereport <plugin_ob.esp> [<Oblivion data folder>] [--map <file.png>]
+//
+// Without a data folder, the one named in meshshift.ini beside the program is
+// used. Only reads: it never changes a file other than the map it is asked to
+// write. Exit status 0, or 1 when the plugin cannot be read or is malformed,
+// 2 for a wrong command line.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/config/config.hpp"
+#include "common/console/console.hpp"
+#include "common/platform/platform.hpp"
+#include "lorereport/report/plugin_reader.hpp"
+#include "lorereport/report/report.hpp"
+#include "lorereport/report/world_map.hpp"
+
+namespace {
+
+std::string programFolder(const std::string& argv0)
+{
+    std::size_t cut = argv0.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : argv0.substr(0, cut + 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> positional;
+    std::string mapPath;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--map" && i + 1 < argc)
+            mapPath = argv[++i];
+        else if (!arg.empty() && arg[0] == '-' && arg != "-")
+            positional.clear(), positional.push_back(""), i = argc;
+        else
+            positional.push_back(arg);
+    }
+    if (positional.empty() || positional.size() > 2 || positional[0].empty()) {
+        std::fprintf(stderr, "usage: lorereport <plugin_ob.esp> [<Oblivion data folder>] [--map <file.png>]\n");
+        return 2;
+    }
+
+    lw::Console console;
+    std::unique_ptr<lw::Platform> platform = lw::makeSystemPlatform();
+    std::string targetData;
+    if (positional.size() == 2) {
+        targetData = positional[1];
+    } else {
+        lw::Config config;
+        std::string ini = programFolder(argc > 0 ? argv[0] : "") + "meshshift.ini";
+        if (lw::readConfig(*platform, console, ini, config) != 0) {
+            std::printf("error parsing INI file\n");
+            return 1;
+        }
+        targetData = config.targetData;
+    }
+
+    auto bytes = platform->readFile(positional[0]);
+    if (!bytes) {
+        std::printf("cannot read %s\n", positional[0].c_str());
+        return 1;
+    }
+    std::string error;
+    auto plugin = lw::report::readPlugin(*bytes, error);
+    if (!plugin) {
+        std::printf("%s is not a valid plugin: %s\n", positional[0].c_str(), error.c_str());
+        return 1;
+    }
+    lw::report::Report report = lw::report::buildReport(*plugin, positional[0], targetData, *platform);
+    console.write(lw::report::formatReport(report));
+
+    if (!mapPath.empty()) {
+        lw::report::WorldMap map = lw::report::drawWorldMap(*plugin);
+        if (!lw::report::writePng(map.image, mapPath, error)) {
+            std::printf("no map written: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("\nMap of %d x %d cells written to %s\n", map.cellsX, map.cellsY, mapPath.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,279 @@
+// lorereport over real conversions: a fixture plugin is converted by the built
+// modshift in a temporary program folder, then the built lorereport reads the
+// result. The numbers it prints are checked against what the fixture holds,
+// and its map is decoded with libpng. Hand-made damaged plugins are refused.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <png.h>
+#include <regex>
+#include <zlib.h>
+
+#include "common/io/byte_writer.hpp"
+#include "lorereport/report/plugin_reader.hpp"
+#include "support/program_runner.hpp"
+#include "support/temp_dir.hpp"
+#include "support/tes3_builder.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using lw::test::Fields;
+using lw::test::RunResult;
+using lw::test::TempDir;
+using lw::test::Tes3Builder;
+
+// Flat land at height 0 with one raised row, so the shading has something to show.
+void flatLand(Tes3Builder& b, int x, int y)
+{
+    b.record("LAND");
+    b.sub("INTV", Fields().i32(x).i32(y));
+    b.u32("DATA", 0x0B);
+    b.sub("VNML", Fields().zeros(65 * 65 * 3));
+    Fields heights;
+    heights.f32(0.0f);
+    for (int row = 0; row < 65; ++row)
+        for (int col = 0; col < 65; ++col)
+            heights.i8(col == 0 && row == 40 ? 50 : 0);
+    heights.zeros(3);
+    b.sub("VHGT", heights);
+    b.end();
+}
+
+void ref(Tes3Builder& b, std::uint32_t index, std::string_view name, float x, float y)
+{
+    b.u32("FRMR", index).text("NAME", name).sub("DATA", Fields().f32(x).f32(y).f32(0).zeros(12));
+}
+
+void door(Tes3Builder& b, std::uint32_t index, float x, float y, std::string_view destination)
+{
+    b.u32("FRMR", index).text("NAME", "gate");
+    b.sub("DODT", Fields().f32(100).f32(100).f32(0).zeros(12));
+    if (!destination.empty())
+        b.text("DNAM", destination);
+    b.sub("DATA", Fields().f32(x).f32(y).f32(0).zeros(12));
+}
+
+std::vector<std::uint8_t> fixturePlugin()
+{
+    Tes3Builder b;
+    b.header("tester", "report fixture");
+    b.record("SOUN").text("NAME", "wind").text("FNAM", "wind.wav").sub("DATA", Fields().u8(200).u8(0).u8(0)).end();
+    b.record("REGN").text("NAME", "Moor").text("FNAM", "Moor")
+        .sub("WEAT", Fields().u8(100).zeros(7)).u32("CNAM", 0x000000FF).end();
+    b.record("DOOR").text("NAME", "gate").text("MODL", "gate.nif").end();
+    b.record("STAT").text("NAME", "stone").text("MODL", "stone.nif").end();
+    b.record("CELL").text("NAME", "Hut").sub("DATA", Fields().u32(1).i32(0).i32(0));
+    door(b, 1, 0, 0, "");
+    ref(b, 2, "stone", 10, 10);
+    b.end();
+    for (int x = 0; x < 2; ++x) {
+        b.record("CELL").text("NAME", "").sub("DATA", Fields().u32(0).i32(x).i32(0)).text("RGNN", "Moor");
+        ref(b, 10 + static_cast<std::uint32_t>(x), "stone", static_cast<float>(x * 8192 + 1000), 1000);
+        if (x == 1)
+            door(b, 20, 8192 + 6000, 6000, "Hut");
+        b.end();
+        flatLand(b, x, 0);
+    }
+    return b.bytes();
+}
+
+class LoreReport : public ::testing::Test {
+protected:
+    TempDir dir{"lorereport"};
+    fs::path prog;
+    fs::path plugin;
+
+    void SetUp() override
+    {
+        prog = dir.makeDir("prog");
+        fs::copy(LW_BIN_DIR, prog, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        dir.writeFile("prog/meshshift.ini", "A=" + (dir / "mw").string() + "\nB=none.bsa\nC=" +
+                                                (dir / "ob").string() + "\nD=conv\n");
+        dir.makeDir("mw");
+        // Meshes converted by an earlier run: modshift starts no meshshift.
+        dir.writeFile("ob/Meshes/conv/gate.nif", "mesh");
+        dir.writeFile("ob/Meshes/conv/stone.nif", "mesh");
+        plugin = dir.writeFile("mw/fixture.esp", fixturePlugin());
+        RunResult r = run("modshift", {plugin.string()});
+        ASSERT_TRUE(r.exitedWith(0)) << r.describe();
+    }
+
+    RunResult run(std::string_view program, const std::vector<std::string>& args)
+    {
+        lw::test::RunOptions options;
+        options.workingDir = dir.path();
+        options.timeout = std::chrono::seconds(60);
+        return lw::test::runProgram(lw::test::programPath(prog, program), args, options);
+    }
+
+    std::string converted() const { return (dir / "mw/fixture_ob.esp").string(); }
+};
+
+// The number printed after `label`, or -1.
+long numberAfter(const std::string& text, const std::string& label)
+{
+    std::size_t at = text.find(label);
+    if (at == std::string::npos)
+        return -1;
+    return std::strtol(text.c_str() + at + label.size(), nullptr, 10);
+}
+
+TEST_F(LoreReport, CountsWhatTheConversionWrote)
+{
+    RunResult r = run("lorereport", {converted(), (dir / "ob").string()});
+    ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
+    const std::string& out = r.out;
+    EXPECT_NE(out.find("Masters: Oblivion.esm\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(": ok\n"), std::string::npos) << out; // the header's count matches
+    // Two exterior TES3 cells give 8 TES4 cells; with the interior and the
+    // persistent world cell that is 10 CELL records, and 8 LAND records.
+    EXPECT_EQ(numberAfter(out, "  CELL "), 10) << out;
+    EXPECT_EQ(numberAfter(out, "  LAND "), 8) << out;
+    EXPECT_EQ(numberAfter(out, "  STAT "), 1) << out;
+    EXPECT_EQ(numberAfter(out, "  DOOR "), 1) << out;
+    // Interior: a door (persistent) and a stone (temporary); exterior: the
+    // door with a destination (persistent) and two stones (temporary).
+    EXPECT_EQ(numberAfter(out, "interior persistent "), 1) << out;
+    EXPECT_EQ(numberAfter(out, "interior temporary "), 1) << out;
+    EXPECT_EQ(numberAfter(out, "exterior persistent "), 1) << out;
+    EXPECT_EQ(numberAfter(out, "exterior temporary "), 2) << out;
+    EXPECT_NE(out.find("Teleport doors: 2 (2 paired, 0 unpaired)"), std::string::npos) << out;
+    // The region covers TES4 cells 0..3 x 0..1: a rectangle of 4 corners.
+    EXPECT_NE(out.find("0Moor"), std::string::npos) << out;
+    EXPECT_EQ(numberAfter(out, "0Moor"), 4) << out;
+    // Two meshes present; the sound file does not exist anywhere.
+    EXPECT_NE(out.find("mesh        2 named,    2 present"), std::string::npos) << out;
+    EXPECT_NE(out.find("Sound\\fx\\conv\\wind.wav"), std::string::npos) << out;
+}
+
+TEST_F(LoreReport, MapShowsCellsReferencesAndDoors)
+{
+    const std::string png = (dir / "map.png").string();
+    RunResult r = run("lorereport", {converted(), (dir / "ob").string(), "--map", png});
+    ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << image.message;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+    // TES4 cells 0..3 by 0..1, 32 pixels each, plus the closing grid line.
+    ASSERT_EQ(image.width, 4u * 32 + 1);
+    ASSERT_EQ(image.height, 2u * 32 + 1);
+    auto at = [&](int x, int y) {
+        std::size_t i = (static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x)) * 3;
+        return static_cast<std::uint32_t>(pixels[i]) << 16 | static_cast<std::uint32_t>(pixels[i + 1]) << 8 |
+               pixels[i + 2];
+    };
+    auto px = [](double world) { return static_cast<int>(std::floor(world / 4096.0 * 32)); };
+    const int h = static_cast<int>(image.height);
+    // The stone at (1000, 1000) is a red dot; the door at (14192, 6000) a yellow square.
+    EXPECT_EQ(at(px(1000), h - 1 - px(1000)), 0xE02020u);
+    EXPECT_EQ(at(px(14192), h - 1 - px(6000)), 0xFFD800u);
+    // A grid line between TES4 cells 0 and 1, away from every other drawing.
+    EXPECT_EQ(at(32, h - 1 - 20), 0x303030u);
+    // Land shading is grey; the raised rows are lighter than the flat south.
+    std::uint32_t south = at(20, h - 1 - 5);
+    std::uint32_t raised = at(20, h - 1 - 52); // TES3 row 52, above the raised row 40
+    EXPECT_EQ(south & 0xFF, (south >> 8) & 0xFF);
+    EXPECT_GT(raised & 0xFF, south & 0xFF);
+}
+
+TEST_F(LoreReport, RefusesDamagedPlugins)
+{
+    std::vector<std::uint8_t> good = dir.readBytes("mw/fixture_ob.esp");
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<std::uint8_t> truncated(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
+    std::vector<std::uint8_t> bigGroup = good;
+    // The first group after the header claims more than the file holds.
+    std::size_t headerSize = 20 + (good[4] | good[5] << 8 | good[6] << 16 | static_cast<std::size_t>(good[7]) << 24);
+    bigGroup[headerSize + 6] = 0x7F;
+    std::vector<Case> cases = {{"empty", {}},
+                               {"not a plugin", {'T', 'E', 'S', '3', 0, 0, 0, 0}},
+                               {"truncated", truncated},
+                               {"group too big", bigGroup}};
+    for (const Case& c : cases) {
+        fs::path file = dir.writeFile(std::string("bad/") + c.name + ".esp", c.bytes);
+        RunResult r = run("lorereport", {file.string(), (dir / "ob").string()});
+        EXPECT_TRUE(r.exitedWith(1)) << c.name << ": " << r.describe();
+        EXPECT_NE(r.out.find("is not a valid plugin"), std::string::npos) << c.name << ": " << r.out;
+    }
+    RunResult missing = run("lorereport", {(dir / "nothing.esp").string(), (dir / "ob").string()});
+    EXPECT_TRUE(missing.exitedWith(1)) << missing.describe();
+    RunResult usage = run("lorereport", {});
+    EXPECT_TRUE(usage.exitedWith(2)) << usage.describe();
+}
+
+// The reader on its own: oversized subrecords and compressed records.
+TEST(PluginReader, ReadsOversizedAndCompressedRecords)
+{
+    std::vector<std::uint8_t> out;
+    lw::ByteWriter w(out);
+    auto header = [&](const char* tag, std::uint32_t size, std::uint32_t flags, std::uint32_t id) {
+        w.chars(tag);
+        w.u32(size);
+        w.u32(flags);
+        w.u32(id);
+        w.u32(0);
+    };
+    header("TES4", 18, 0, 0);
+    w.chars("HEDR");
+    w.u16(12);
+    w.f32(1.0f);
+    w.u32(2);
+    w.u32(0);
+    // A GRUP with one record whose text subrecord is 70000 bytes long.
+    const std::uint32_t big = 70000;
+    const std::uint32_t recordData = 10 + 6 + big;
+    w.chars("GRUP");
+    w.u32(20 + 20 + recordData);
+    w.chars("BOOK");
+    w.u32(0);
+    w.u32(0);
+    header("BOOK", recordData, 0, 0x01000001);
+    w.chars("XXXX");
+    w.u16(4);
+    w.u32(big);
+    w.chars("DESC");
+    w.u16(0);
+    w.zeros(big);
+    // A compressed record outside any group.
+    std::vector<std::uint8_t> inner;
+    lw::ByteWriter iw(inner);
+    iw.chars("EDID");
+    iw.u16(4);
+    iw.text("abc");
+    uLongf packedSize = compressBound(static_cast<uLong>(inner.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    ASSERT_EQ(compress(packed.data(), &packedSize, inner.data(), static_cast<uLong>(inner.size())), Z_OK);
+    packed.resize(packedSize);
+    header("LAND", static_cast<std::uint32_t>(4 + packed.size()), 0x40000, 0x01000002);
+    w.u32(static_cast<std::uint32_t>(inner.size()));
+    w.bytes(packed);
+
+    std::string error;
+    auto plugin = lw::report::readPlugin(out, error);
+    ASSERT_TRUE(plugin) << error;
+    ASSERT_EQ(plugin->records.size(), 2u);
+    EXPECT_EQ(plugin->groupCount, 1u);
+    ASSERT_NE(plugin->records[0].field("DESC"), nullptr);
+    EXPECT_EQ(plugin->records[0].field("DESC")->data.size(), big);
+    ASSERT_NE(plugin->records[1].field("EDID"), nullptr);
+    EXPECT_EQ(plugin->records[1].field("EDID")->text(), "abc");
+
+    // The compressed record claiming another size is refused.
+    std::vector<std::uint8_t> wrong = out;
+    std::size_t sizeAt = wrong.size() - packed.size() - 4;
+    wrong[sizeAt] = static_cast<std::uint8_t>(wrong[sizeAt] + 1);
+    EXPECT_FALSE(lw::report::readPlugin(wrong, error));
+    EXPECT_NE(error.find("does not inflate"), std::string::npos) << error;
+}
+
+} // namespace
