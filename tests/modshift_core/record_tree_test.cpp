@@ -285,3 +285,59 @@ TEST(RecordTree, NodeCapacityRefusesThePlugin)
 
 } // namespace
 } // namespace lw::modshift
+
+namespace lw::modshift {
+namespace {
+
+// Damaged copies of a valid plugin (bytes changed, cut short) must either
+// parse into a consistent tree that stays inside the image, or be refused.
+TEST(RecordTree, DamagedPluginsNeverLeaveTheImage)
+{
+    lw::test::Tes3Builder b;
+    b.header("author", "description");
+    b.record("CELL").text("NAME", "cell").sub("DATA", lw::test::Fields().u32(1).i32(-2).i32(3));
+    b.record("STAT").text("NAME", "nested").end();
+    b.end();
+    b.record("NPC_").text("NAME", "guy").sub("NPDT", lw::test::Fields().zeros(52)).end();
+    const std::vector<std::uint8_t> good = b.bytes();
+
+    std::uint32_t seed = 12345;
+    auto rnd = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> bad = good;
+        int edits = 1 + static_cast<int>(rnd(4));
+        for (int e = 0; e < edits; ++e)
+            bad[rnd(static_cast<std::uint32_t>(bad.size()))] = static_cast<std::uint8_t>(rnd(256));
+        if (rnd(4) == 0)
+            bad.resize(rnd(static_cast<std::uint32_t>(bad.size())));
+        RecordTree tree;
+        Console console = Console::capturing();
+        int result = parseRecordTree(bad, tree, console);
+        ASSERT_TRUE(result == 0 || result == -1);
+        if (result != 0) {
+            ++refused;
+            EXPECT_FALSE(console.captured().empty()) << round;
+            continue;
+        }
+        for (std::int32_t i = 0; i < tree.count(); ++i) {
+            const Node& n = tree.node(i);
+            ASSERT_LE(std::size_t{n.offset} + n.size, bad.size()) << round;
+            if (n.parent != -1) {
+                const Node& p = tree.node(n.parent);
+                ASSERT_GE(n.offset, p.offset);
+                ASSERT_LE(std::size_t{n.offset} + n.size, std::size_t{p.offset} + p.size);
+            }
+            if (n.next != -1) {
+                ASSERT_EQ(tree.node(n.next).previous, i);
+            }
+        }
+    }
+    EXPECT_GT(refused, 100);
+}
+
+} // namespace
+} // namespace lw::modshift
