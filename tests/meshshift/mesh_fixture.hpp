@@ -12,13 +12,26 @@
 #include "meshshift/nif4/nif4_reader.hpp"
 #include "support/nif20_reader.hpp"
 #include "support/nif4_builder.hpp"
+#include "support/temp_dir.hpp"
 
 namespace lw::meshshift::testing {
 
+// The data folders lie in a temporary folder, so texture copies stay inside it:
+// <dir>/mw (source data), <dir>/ob (target data), asset subfolder "conv",
+// template texture <dir>/template_n.dds (not created).
 struct JobFixture {
+    test::TempDir dir{"lw-meshshift"};
     Console console = Console::capturing();
     std::unique_ptr<Platform> platform = makeSystemPlatform();
     MeshJob job{console, *platform};
+
+    JobFixture()
+    {
+        job.config.sourceData = dir.str() + "/mw";
+        job.config.targetData = dir.str() + "/ob";
+        job.config.assetSubfolder = "conv";
+        job.templateTexturePath = dir.str() + "/template_n.dds";
+    }
 
     // Loads `bytes` as the source mesh and reads it; the reader's result.
     int read(std::vector<std::uint8_t> bytes)

@@ -212,8 +212,9 @@ TEST(Nif4Reader, RefusesEveryTruncation)
     nif.add(data);
     const auto bytes = nif.build();
     const std::size_t footer = 8;
+    JobFixture f;
     for (std::size_t n = 0; n + footer < bytes.size(); ++n) {
-        JobFixture f;
+        f.console.clearCaptured();
         std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
         ASSERT_EQ(f.read(cut), -1) << "accepted a mesh cut at " << n;
         ASSERT_FALSE(f.console.captured().empty()) << n;
