@@ -79,6 +79,27 @@ TEST(CellParse, ReferenceWithoutNameStopsCheckingItsCell)
     EXPECT_EQ(w.console.waits(), 1);
 }
 
+TEST(CellParse, OutOfCellListHoldsTenThousandAndDropsTheRest)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 0, 0));
+    for (std::uint32_t i = 0; i < 10001; ++i)
+        reference(b, i, "far", 9000.0f, 0.0f);
+    b.end();
+    b.record("CELL").sub("DATA", cellData(0, 3, 3));
+    reference(b, 1, "far", 0.0f, 0.0f);
+    reference(b, 2, "far", 0.0f, 0.0f);
+    b.end();
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(w.c), 0);
+    EXPECT_EQ(w.c.world.outOfCell.size(), 10000u);
+    // Once when the list fills up (the cell's last reference goes unchecked),
+    // once for the next cell whose reference finds no room.
+    EXPECT_EQ(countOf(w.text(), "Too many refs out of cell!\nPress enter...\n"), 2u);
+    EXPECT_EQ(w.console.waits(), 2);
+}
+
 TEST(CellParse, InteriorNamesWaterAndColoursNeverCarryOver)
 {
     World w;
