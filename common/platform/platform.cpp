@@ -44,6 +44,22 @@ std::unique_ptr<RandomAccessFile> Platform::openForReading(std::string_view path
     return makeMemoryFile(std::move(*bytes));
 }
 
+// Defaults for test doubles that do not need these.
+bool Platform::renameFile(std::string_view, std::string_view)
+{
+    return false;
+}
+
+bool Platform::removeFile(std::string_view)
+{
+    return false;
+}
+
+std::string Platform::programFolder()
+{
+    return {};
+}
+
 std::vector<std::string> splitCommandLine(std::string_view line)
 {
     std::vector<std::string> args;

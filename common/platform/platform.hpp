@@ -53,6 +53,17 @@ public:
     virtual std::optional<std::vector<std::uint8_t>> readFile(std::string_view path) = 0;
     virtual bool writeFile(std::string_view path, const std::vector<std::uint8_t>& bytes) = 0;
 
+    // Renames a file, replacing an existing destination (how a finished file
+    // takes its place in one step). True when renamed.
+    virtual bool renameFile(std::string_view from, std::string_view to);
+    // Removes one file. True when removed.
+    virtual bool removeFile(std::string_view path);
+
+    // The folder of the running program file (links resolved) with its
+    // trailing separator, for a program started through the search path;
+    // empty when it cannot be found out.
+    virtual std::string programFolder();
+
     // Opens a file for reading pieces of it; nothing when it cannot be opened.
     // The default holds the whole file in memory (enough for test doubles); the
     // system platforms read from the open file.

@@ -83,6 +83,28 @@ TEST_F(PlatformTest, ReadsWritesAndReadsPieces)
     EXPECT_EQ(memory->read(2, 2), std::nullopt);
 }
 
+TEST_F(PlatformTest, RenamesReplacingAndRemoves)
+{
+    dir.writeFile("Meshes/rock.nif.tmp", "new");
+    dir.writeFile("Meshes/Rock.nif", "old");
+    EXPECT_TRUE(platform->renameFile(winPath("meshes\\rock.nif.tmp"), winPath("meshes\\Rock.nif")));
+    EXPECT_EQ(dir.listFiles(), std::vector<std::string>{"Meshes/Rock.nif"});
+    EXPECT_EQ(dir.readText("Meshes/Rock.nif"), "new");
+    EXPECT_FALSE(platform->renameFile(winPath("meshes\\gone.tmp"), winPath("meshes\\x.nif")));
+    EXPECT_TRUE(platform->removeFile(winPath("MESHES\\Rock.nif")));
+    EXPECT_FALSE(platform->removeFile(winPath("MESHES\\Rock.nif")));
+    EXPECT_TRUE(dir.listFiles().empty());
+}
+
+TEST_F(PlatformTest, KnowsTheRunningProgramsFolder)
+{
+    const std::string folder = platform->programFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(folder.back() == '/' || folder.back() == '\\');
+    // The test program itself lives in the tests folder of the build.
+    EXPECT_TRUE(fs::equivalent(fs::path(folder), fs::path(LW_BIN_DIR).parent_path() / "tests"));
+}
+
 #if !defined(_WIN32)
 
 TEST_F(PlatformTest, ResolvesEachMissingComponentCaseInsensitivelyAndDeterministically)

@@ -253,6 +253,36 @@ public:
         return ::close(fd) == 0 && ok;
     }
 
+    bool renameFile(std::string_view from, std::string_view to) override
+    {
+        if (startsWithDrive(from) || startsWithDrive(to) || from.empty() || to.empty())
+            return false;
+        return ::rename(resolve(from).c_str(), resolve(to).c_str()) == 0;
+    }
+
+    bool removeFile(std::string_view path) override
+    {
+        if (startsWithDrive(path) || path.empty())
+            return false;
+        return ::unlink(resolve(path).c_str()) == 0;
+    }
+
+    std::string programFolder() override
+    {
+        std::vector<char> buffer(4096);
+        for (;;) {
+            const ssize_t got = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (got < 0)
+                return {};
+            if (static_cast<std::size_t>(got) < buffer.size()) {
+                std::string self(buffer.data(), static_cast<std::size_t>(got));
+                const std::size_t slash = self.rfind('/');
+                return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
     std::unique_ptr<RandomAccessFile> openForReading(std::string_view path) override
     {
         if (startsWithDrive(path) || path.empty())

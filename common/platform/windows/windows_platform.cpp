@@ -90,6 +90,35 @@ public:
         return std::fclose(file) == 0 && written;
     }
 
+    bool renameFile(std::string_view from, std::string_view to) override
+    {
+        const std::string source(from);
+        const std::string target(to);
+        return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    }
+
+    bool removeFile(std::string_view path) override
+    {
+        const std::string text(path);
+        return DeleteFileA(text.c_str()) != 0;
+    }
+
+    std::string programFolder() override
+    {
+        std::vector<char> buffer(MAX_PATH);
+        for (;;) {
+            const DWORD got = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (got == 0)
+                return {};
+            if (got < buffer.size()) {
+                std::string self(buffer.data(), got);
+                const std::size_t cut = self.find_last_of("\\/");
+                return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
+            }
+            buffer.resize(buffer.size() * 2); // the name was cut short
+        }
+    }
+
     std::unique_ptr<RandomAccessFile> openForReading(std::string_view path) override
     {
         const std::string text(path);
