@@ -62,7 +62,9 @@ int CollisionRun::templateMisfit(std::size_t block, std::string_view wanted)
 Placement placementOf(const BlockTable& blocks, Link entry)
 {
     Placement p;
-    if (entry == 0 || entry >= blocks.size() || !blocks[entry].record)
+    if (entry >= blocks.size() || !blocks[entry].record)
+        return p;
+    if (entry == 0 && (blocks[0].typeName == "NiNode" || blocks[0].typeName == "RootCollisionNode"))
         return p;
     const AVObject* av = std::visit(
         [](auto& r) -> const AVObject* {

@@ -69,10 +69,10 @@ struct CollisionRun {
     int templateMisfit(std::size_t block, std::string_view wanted);
 };
 
-// The rotation and translation a node contributes to collision geometry. The
-// writer puts the root (entry 0) at the origin with no rotation, so entry 0
-// counts as the identity here too, or the collision would sit apart from the
-// visible mesh.
+// The rotation and translation a block contributes to collision geometry. The
+// writer puts a root node (entry 0 when it is a NiNode) at the origin with no
+// rotation, so such a root counts as the identity here too, or the collision
+// would sit apart from the visible mesh.
 struct Placement {
     Matrix33 rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
     Vec3 translation{};

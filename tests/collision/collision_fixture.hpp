@@ -1,0 +1,80 @@
+#pragma once
+// A meshshift run context for collision tests: the shipped template (written
+// by the real writer, read by the real template reader), a source mesh built
+// with the NIF 4.0.0.2 builder and read by the real reader, and the written
+// result parsed by the independent NIF 20.0.0.5 reader.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/console/console.hpp"
+#include "common/platform/platform.hpp"
+#include "meshshift/collision/collision.hpp"
+#include "meshshift/collision/template_content.hpp"
+#include "meshshift/driver/mesh_job.hpp"
+#include "meshshift/nif20/nif_writer.hpp"
+#include "meshshift/nif4/nif4_reader.hpp"
+#include "meshshift/template/template_reader.hpp"
+#include "support/nif20_reader.hpp"
+#include "support/nif4_builder.hpp"
+
+namespace lw::meshshift::collision::test {
+
+using lw::test::Nif20Block;
+using lw::test::Nif20File;
+using lw::test::Nif4Builder;
+
+// The template file as the build generates it.
+inline std::vector<std::uint8_t> shippedTemplateBytes()
+{
+    Console console = Console::capturing();
+    std::unique_ptr<Platform> platform = makeSystemPlatform();
+    MeshJob job(console, *platform);
+    buildShippedTemplate(job);
+    std::vector<std::uint8_t> bytes;
+    EXPECT_EQ(writeScene(job, bytes), 0) << console.captured();
+    return bytes;
+}
+
+struct CollisionFixture {
+    Console console = Console::capturing("xxxxxxxx");
+    std::unique_ptr<Platform> platform = makeSystemPlatform();
+    MeshJob job{console, *platform};
+
+    CollisionFixture()
+    {
+        job.templ.image = shippedTemplateBytes();
+        EXPECT_EQ(readTemplate(console, job.templ), 0) << console.captured();
+    }
+
+    // Reads the mesh; true when the reader took it.
+    bool load(const Nif4Builder& nif)
+    {
+        job.sourceImage = nif.build();
+        return readSourceMesh(job) == 0;
+    }
+
+    // Runs the collision step and writes the scene; the written file, parsed.
+    Nif20File convert()
+    {
+        EXPECT_EQ(buildCollision(job), 0) << console.captured();
+        std::vector<std::uint8_t> bytes;
+        EXPECT_EQ(writeScene(job, bytes), 0) << console.captured();
+        Nif20File file = lw::test::readNif20(bytes);
+        EXPECT_TRUE(file.complete) << file.error;
+        return file;
+    }
+
+    void options(std::int32_t material, std::int32_t layer, std::int32_t motion, std::int32_t quality)
+    {
+        job.options.material = material;
+        job.options.layer = layer;
+        job.options.motionSystem = motion;
+        job.options.quality = quality;
+    }
+};
+
+} // namespace lw::meshshift::collision::test
