@@ -32,7 +32,7 @@ constexpr std::uint32_t kRegionHeaderWord = 0x3716;
 constexpr std::uint32_t kDataPriority = 0x3200;
 constexpr std::size_t kSoundNameBytes = 32;
 // The target sweeps the border once per lap (4 x 255 steps); an outline
-// closes within the first lap and a half. Beyond this the trace gives up.
+// closes within the first lap and a half. Beyond four laps it never will.
 constexpr int kMaxSweepSteps = 4 * 4 * 255;
 
 constexpr std::array<std::uint32_t, 8> kWeatherForms = {0x38EEE, 0x38EF0, 0x38EEF, 0x38EEC,
@@ -194,6 +194,17 @@ void writeRegion(Conversion& c, Region& r, const std::vector<CellPoint>& outline
     r.wnamPosition = header + 20 + wnamOffset;
 }
 
+void keepUntilFirstRepeat(std::vector<CellPoint>& points)
+{
+    for (std::size_t j = 2; j < points.size(); ++j) {
+        if (std::find(points.begin() + 1, points.begin() + static_cast<std::ptrdiff_t>(j), points[j]) !=
+            points.begin() + static_cast<std::ptrdiff_t>(j)) {
+            points.resize(j);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 std::vector<CellPoint> traceOutline(Conversion& c, const std::function<bool(int, int)>& inside)
@@ -213,8 +224,12 @@ std::vector<CellPoint> traceOutline(Conversion& c, const std::function<bool(int,
     CellPoint target{current.x, kMaxCell};
     for (int step = 0;; ++step) {
         if (step > kMaxSweepSteps) {
-            c.console.print("region outline does not close!\n");
-            return {};
+            // Some outlines never meet the closing test: the sweep keeps going
+            // round the same points (a start column whose only cell the sweep
+            // does not come back to). The outline is then the path up to the
+            // first point that the sweep commits a second time.
+            keepUntilFirstRepeat(points);
+            break;
         }
         const Octant o = octantFor(target.x - current.x, target.y - current.y);
         int x = current.x;
