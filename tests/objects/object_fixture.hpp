@@ -34,6 +34,7 @@ public:
     std::map<std::string, std::vector<std::uint8_t>, std::less<>> files;
     std::vector<std::string> commands;   // every command line started
     std::vector<std::string> copies;     // "from -> to" of every copy asked for
+    std::vector<std::string> folders;    // every folder creation asked for
     int exitStatus = 0;                  // what the mesh converter returns
     bool startable = true;               // false: the converter cannot be started
     std::map<std::string, int, std::less<>> statusFor; // by mesh (text after the first quote)
@@ -66,7 +67,11 @@ public:
         files[std::string(to)] = it->second;
         return true;
     }
-    bool createDirectory(std::string_view) override { return true; }
+    bool createDirectory(std::string_view path) override
+    {
+        folders.emplace_back(path);
+        return true;
+    }
     std::optional<std::vector<std::uint8_t>> readFile(std::string_view path) override
     {
         auto it = files.find(path);
