@@ -119,11 +119,13 @@ int saveLeveledCreatures(Conversion& c)
             if (tag == makeTag("NAME")) {
                 v.editorId = makeEditorId(c.tree, child);
             } else if (tag == makeTag("DATA")) {
-                if (!data.empty())
-                    v.flags = data[0];
+                ByteCursor cur(data);
+                if (cur.has(1))
+                    v.flags = cur.u8();
             } else if (tag == makeTag("NNAM")) {
-                if (!data.empty())
-                    v.chanceNone = data[0];
+                ByteCursor cur(data);
+                if (cur.has(1))
+                    v.chanceNone = cur.u8();
             } else if (tag == makeTag("CNAM")) {
                 std::optional<std::size_t> found =
                     creatures.findIndex(convertIdentifier(c.tree.text(child)));

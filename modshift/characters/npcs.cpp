@@ -89,12 +89,16 @@ void readStatistics(std::span<const std::uint8_t> data, NpcValues& v)
         return;
     }
     v.fullStatistics = true;
+    auto byteAt = [&cur](std::size_t offset) {
+        cur.seek(offset);
+        return cur.u8();
+    };
     for (std::size_t i = 0; i < v.attributes.size(); ++i)
-        v.attributes[i] = data[2 + i];
+        v.attributes[i] = byteAt(2 + i);
     for (std::size_t i = 0; i < v.skills.size(); ++i)
-        v.skills[i] = data[kSkillSource[i]];
+        v.skills[i] = byteAt(kSkillSource[i]);
     // Long Blade counts unsigned, Short Blade as a signed byte: 128-255 never win.
-    auto shortBlade = static_cast<std::int8_t>(data[kShortBladeOffset]);
+    auto shortBlade = static_cast<std::int8_t>(byteAt(kShortBladeOffset));
     if (shortBlade > static_cast<int>(v.skills[kBladePosition]))
         v.skills[kBladePosition] = static_cast<std::uint8_t>(shortBlade);
     cur.seek(38);

@@ -442,6 +442,61 @@ TEST(Npcs, RacesHairAndSeededEyes)
     EXPECT_EQ(again.c->out.bytes(), run.c->out.bytes());
 }
 
+TEST(Npcs, FaceFromTheHeadTableAndTheRaceFile)
+{
+    NpcRun run;
+    run.platform.put("prog\\faces\\Heads.ini", "b_n_nord_m_head_01=nord01.fg\r\n");
+    std::vector<std::uint8_t> face(40, 0);
+    for (int i = 0; i < 130; ++i) {
+        std::int16_t v = i == 0 ? 1500 : static_cast<std::int16_t>(i);
+        face.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF));
+        face.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
+    }
+    run.platform.put("prog\\faces\\nord01.fg", face);
+    Fields race;
+    race.f32(0.25f);
+    for (int i = 1; i < 80; ++i)
+        race.f32(static_cast<float>(i) / 8.0f);
+    run.platform.put("prog\\faces\\Nord.fgs", race.data());
+    ASSERT_EQ(parseFaces(*run.c), 0);
+    Tes3Builder b;
+    b.record("NPC_").text("NAME", "ulf").text("RNAM", "Nord").text("BNAM", "b_n_nord_m_head_01").end();
+    b.record("NPC_").text("NAME", "sven").text("RNAM", "Nord").end();
+    ASSERT_TRUE(run.load(b));
+    ASSERT_EQ(saveNpcs(*run.c), 0);
+    auto f = run.output();
+    auto n = run.npcs(f);
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_EQ(n[0]->field("FGGS")->f32(0), 1.25f);
+    // FGGA takes face values 50 on and race values 50 on.
+    EXPECT_EQ(n[0]->field("FGGA")->f32(4), static_cast<float>(0.051 - 51.0 / 8.0));
+    EXPECT_EQ(n[0]->field("FGTS")->f32(0), static_cast<float>(0.080));
+    // Without BNAM: "zero.fg", which is missing here; the race values remain.
+    EXPECT_EQ(n[1]->field("FGGS")->f32(0), -0.25f);
+    EXPECT_EQ(n[1]->field("FGTS")->f32(0), 0.0f);
+    EXPECT_NE(run.text().find("No FG file\n"), std::string::npos);
+}
+
+TEST(Npcs, ShortSubrecordsAreReadSafely)
+{
+    NpcRun run;
+    Tes3Builder b;
+    std::size_t count = 0;
+    for (const char* tag : {"FLAG", "AIDT", "AI_W", "NPCO", "NPDT", "NAME", "FNAM", "RNAM", "BNAM"}) {
+        for (std::size_t size = 0; size < 14; ++size) {
+            Fields f;
+            for (std::size_t i = 0; i < size; ++i)
+                f.u8(static_cast<std::uint8_t>(0xF0 + i));
+            b.record("NPC_").text("NAME", "n" + std::to_string(count++)).sub(tag, f).end();
+        }
+    }
+    ASSERT_TRUE(run.load(b));
+    ASSERT_EQ(saveNpcs(*run.c), 0);
+    auto f = run.output();
+    // Each record's size and layout was checked by the reader.
+    EXPECT_EQ(run.npcs(f).size(), count);
+}
+
 TEST(Npcs, TooManyNpcsWritesNothing)
 {
     NpcRun run;
