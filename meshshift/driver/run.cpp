@@ -2,9 +2,7 @@
 
 #include <cctype>
 #include <cstdint>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 #include "common/bsa/bsa_archive.hpp"
 #include "common/config/config.hpp"
@@ -27,20 +25,6 @@ int stopWithWait(Console& console)
     console.print("press enter...");
     console.waitKey();
     return kFailed;
-}
-
-// Replaces `to` by `from`. The platform layer has no rename yet, so this goes
-// through the standard library on the platform's own spelling of the paths.
-bool renameInto(Platform& platform, const std::string& from, const std::string& to)
-{
-    std::error_code error;
-    std::filesystem::rename(platform.nativePath(from), platform.nativePath(to), error);
-    return !error;
-}
-void removeQuietly(Platform& platform, const std::string& path)
-{
-    std::error_code error;
-    std::filesystem::remove(platform.nativePath(path), error);
 }
 
 // Finds the source mesh, reads it into job.sourceImage and sets the output
@@ -108,9 +92,9 @@ int writeOutput(MeshJob& job)
     }
     std::vector<std::uint8_t> bytes;
     const bool written = writeScene(job, bytes) == 0 && job.platform.writeFile(temporary, bytes) &&
-                         renameInto(job.platform, temporary, job.outputPath);
+                         job.platform.renameFile(temporary, job.outputPath);
     if (!written) {
-        removeQuietly(job.platform, temporary);
+        job.platform.removeFile(temporary);
         job.console.print("\nerror saving file!\n");
         return kFailed;
     }
