@@ -2,7 +2,7 @@
 // The content of the shipped template mesh "bhktemp.nif": the blocks the
 // collision step takes by position, with values fit for Oblivion. The build
 // writes it with the program's own NIF 20.0.0.5 writer (tools/template); what
-// each block holds and why is told in data/README.md.
+// each block holds and why is told in tools/template/README.md.
 //
 //   0  NiNode "Door"            root; controller -> 13; first child -> 9
 //   1  BSXFlags "BSX"           2 (collision); 3 for movable and animated layers
