@@ -376,6 +376,28 @@ TEST(Npcs, InventoryThroughTheItemLookup)
     EXPECT_EQ(n[0]->field("FULL")->text(), "fighter");
 }
 
+TEST(Npcs, InventoryKeepsTheFirstThousandItems)
+{
+    NpcRun run;
+    Tes3Builder b;
+    b.record("WEAP").text("NAME", "dagger").end();
+    b.record("NPC_").text("NAME", "hoarder");
+    for (int i = 0; i < 1005; ++i)
+        b.sub("NPCO", npco(i + 1, "dagger"));
+    b.end();
+    ASSERT_TRUE(run.load(b));
+    std::size_t w = run.c->tables.weapons.add(0);
+    run.c->tables.weapons.setEditorId(w, makeEditorId(run.c->tree, 1));
+    run.c->tables.weapons.setFormId(w, 0x01000D01);
+    ASSERT_EQ(saveNpcs(*run.c), 0);
+    auto f = run.output();
+    auto n = run.npcs(f);
+    ASSERT_EQ(n.size(), 1u);
+    ASSERT_EQ(n[0]->count("CNTO"), 1001u);
+    EXPECT_EQ(n[0]->field("CNTO", 1000)->i32(4), 1000);
+    EXPECT_EQ(n[0]->dataSize, npcSize("0hoarder", "hoarder", kNormal, 1000, 0, false));
+}
+
 TEST(Npcs, RacesHairAndSeededEyes)
 {
     auto build = [](Tes3Builder& b) {
