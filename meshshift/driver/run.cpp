@@ -56,10 +56,7 @@ bool findSource(MeshJob& job)
     std::string entry = "meshes\\" + job.meshName;
     std::optional<std::vector<std::uint8_t>> bytes;
     if (job.archive)
-        bytes = job.archive->read(entry); // lower-cases the name
-    else
-        for (char& c : entry)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        bytes = job.archive->read(entry); // lower-cases the name when an archive is open
     if (!bytes) {
         job.console.print("file does not exist %s!\n", entry.c_str());
         return false;
