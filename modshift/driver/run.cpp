@@ -11,17 +11,6 @@ namespace lw::modshift {
 
 namespace {
 
-// The folder of the running program when its own path names none (it was
-// found through the search path): asked of the platform where it can tell.
-template <class P>
-std::string runningProgramFolder(P& platform)
-{
-    if constexpr (requires(P& p) { p.programFolder(); })
-        return platform.programFolder();
-    else
-        return {};
-}
-
 // Start-up up to the save driver; false when the run ends at a failure (its
 // message printed).
 bool startAndSave(std::span<const std::string> args, Conversion& c)
@@ -36,8 +25,11 @@ bool startAndSave(std::span<const std::string> args, Conversion& c)
 
     RunPaths& paths = c.paths;
     paths.programFolder = programFolderOf(args[0]);
-    if (paths.programFolder.empty())
-        paths.programFolder = runningProgramFolder(platform);
+    if (paths.programFolder.empty()) {
+        // Found through the search path: the data files lie beside the
+        // program itself, not in the current folder.
+        paths.programFolder = platform.programFolder();
+    }
     paths.meshConverter = paths.programFolder + std::string(platform.meshConverterName());
     paths.templateTexture = paths.programFolder + "template_n.dds";
     paths.configPath = paths.programFolder + "meshshift.ini";

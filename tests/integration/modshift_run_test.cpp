@@ -7,7 +7,6 @@
 
 #include <filesystem>
 
-#include "common/platform/platform.hpp"
 #include "support/program_runner.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tes3_builder.hpp"
@@ -20,9 +19,6 @@ using lw::test::Fields;
 using lw::test::RunResult;
 using lw::test::TempDir;
 using lw::test::Tes3Builder;
-
-template <class P>
-constexpr bool kPlatformKnowsProgramFolder = requires(P& p) { p.programFolder(); };
 
 const std::string kBanner = "Welcome in Lorewright v0.93\n\n";
 
@@ -206,8 +202,6 @@ TEST_F(ModshiftRun, ProgramFoundThroughTheSearchPathFindsItsOwnFolder)
 #ifdef _WIN32
     GTEST_SKIP() << "started through the POSIX shell only";
 #else
-    if constexpr (!kPlatformKnowsProgramFolder<lw::Platform>)
-        GTEST_SKIP() << "this platform layer cannot tell the running program's folder yet";
     // argv[0] is the bare name "modshift"; the working folder holds no
     // meshshift.ini, so only the program's real folder can provide it.
     dir.writeFile("Foo.esp", smallPlugin("a", ""));

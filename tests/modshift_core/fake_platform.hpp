@@ -63,6 +63,8 @@ public:
         return 1; // every mesh conversion fails: no meshes are produced here
     }
     std::string_view meshConverterName() const override { return "meshshift"; }
+    std::string runningFolder = "/prog/";
+    std::string programFolder() override { return runningFolder; }
 };
 
 } // namespace lw::test

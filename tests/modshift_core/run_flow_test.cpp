@@ -131,6 +131,22 @@ TEST(RunFlow, StartUpFailuresPrintTheirMessageAndWait)
     }
 }
 
+TEST(RunFlow, BareProgramNameUsesTheRunningProgramsFolder)
+{
+    FakePlatform p = withIni();
+    p.files["Foo.esp"] = minimalPlugin();
+    RunOutcome r = run(p, {"modshift", "Foo.esp"});
+    EXPECT_NE(r.out.find("Save Done.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(p.files.count("Foo_ob.esp"), 1u);
+
+    // The folder named in the program's own path wins over the running one.
+    FakePlatform q = withIni();
+    q.runningFolder = "/elsewhere/";
+    q.files["Foo.esp"] = minimalPlugin();
+    RunOutcome s = run(q, {"/prog/modshift", "Foo.esp"});
+    EXPECT_NE(s.out.find("Save Done.\n"), std::string::npos) << s.out;
+}
+
 TEST(RunFlow, OutOfMemoryLeavesEmptyOutputAndLog)
 {
     FakePlatform p = withIni();
