@@ -245,6 +245,8 @@ int parseCells(Conversion& c)
     w.outOfCell.clear();
     w.outOfCellByCell.clear();
     w.outOfCellWithoutData.clear();
+    // The world is written once per run; doors of an earlier run never pair.
+    w.teleportDoors.clear();
 
     LastCell last = LastCell::None;
     const std::int32_t count = c.tree.count();
