@@ -78,7 +78,8 @@ std::array<std::uint8_t, 8> plausibleAttributes(std::int16_t level)
 void readStatistics(std::span<const std::uint8_t> data, NpcValues& v)
 {
     ByteCursor cur(data);
-    v.level = cur.i16();
+    if (cur.has(2))
+        v.level = cur.i16();
     if (data.size() != kFullStatisticsSize) {
         // The auto-calculated form: level, disposition, reputation, rank,
         // three unused bytes, gold.

@@ -519,6 +519,23 @@ TEST(Npcs, ShortSubrecordsAreReadSafely)
     EXPECT_EQ(run.npcs(f).size(), count);
 }
 
+TEST(Npcs, WithoutNameNothingIsWritten)
+{
+    NpcRun run;
+    Tes3Builder b;
+    b.record("NPC_").text("FNAM", "Nameless").sub("NPDT", Fields().u8(7)).end();
+    b.record("NPC_").text("NAME", "named").sub("NPDT", Fields().u8(7)).end();
+    ASSERT_TRUE(run.load(b));
+    ASSERT_EQ(saveNpcs(*run.c), 0);
+    auto f = run.output();
+    auto n = run.npcs(f);
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0]->field("EDID")->text(), "0named");
+    // A one-byte NPDT holds no level: the default level 1 stays.
+    EXPECT_EQ(n[0]->field("ACBS")->i16(10), 1);
+    EXPECT_TRUE(run.c->tables.npcs[0].editorId.empty());
+}
+
 TEST(Npcs, TooManyNpcsWritesNothing)
 {
     NpcRun run;
