@@ -1,5 +1,6 @@
 #include "modshift/driver/run.hpp"
 
+#include <exception>
 #include <new>
 #include <optional>
 #include <vector>
@@ -97,6 +98,10 @@ int runModshift(std::span<const std::string> args, Platform& platform, Console& 
         startAndSave(args, c);
     } catch (const std::bad_alloc&) {
         console.print("not enough memory!\n");
+    } catch (const std::exception& e) {
+        // A fault inside a converter ends the run with a message instead of
+        // an abort; the prompt and the exit status stay as on every path.
+        console.print("internal error: %s\n", e.what());
     }
     console.print("press enter...");
     console.waitKey();

@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "common/platform/platform.hpp"
@@ -17,6 +18,7 @@ public:
     std::map<std::string, std::vector<std::uint8_t>, std::less<>> files;
     std::set<std::string, std::less<>> unwritable;
     std::string outOfMemoryOn; // readFile of this path throws std::bad_alloc
+    std::string faultOn;       // readFile of this path throws std::runtime_error
     std::vector<std::string> started;
 
     void put(const std::string& path, std::string_view text)
@@ -45,6 +47,8 @@ public:
     {
         if (!outOfMemoryOn.empty() && path == outOfMemoryOn)
             throw std::bad_alloc();
+        if (!faultOn.empty() && path == faultOn)
+            throw std::runtime_error("injected fault");
         auto it = files.find(path);
         if (it == files.end())
             return std::nullopt;

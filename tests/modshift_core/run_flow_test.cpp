@@ -161,6 +161,18 @@ TEST(RunFlow, OutOfMemoryLeavesEmptyOutputAndLog)
     EXPECT_TRUE(p.files["/m/Foo_ob.log"].empty());
 }
 
+TEST(RunFlow, AFaultEndsTheRunWithAMessageAndThePrompt)
+{
+    FakePlatform p = withIni();
+    p.files["/m/Foo.esp"] = minimalPlugin();
+    p.faultOn = "/m/Foo.esp";
+    RunOutcome r = run(p, {"/prog/modshift", "/m/Foo.esp"});
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "reading /m/Foo.esp\ninternal error: injected fault\npress enter...");
+    EXPECT_EQ(r.waits, 1);
+    EXPECT_EQ(r.result, 0);
+}
+
 TEST(RunFlow, ParseFailureLeavesEmptyOutputAndLog)
 {
     FakePlatform p = withIni();
