@@ -207,7 +207,8 @@ void keepUntilFirstRepeat(std::vector<CellPoint>& points)
 
 } // namespace
 
-std::vector<CellPoint> traceOutline(Conversion& c, const std::function<bool(int, int)>& inside)
+std::vector<CellPoint> traceOutline(Conversion& c, const std::function<bool(int, int)>& inside,
+                                    std::size_t capacity)
 {
     std::vector<CellPoint> points;
     for (int x = kMinCell; x <= kMaxCell && points.empty(); ++x)
@@ -273,7 +274,7 @@ std::vector<CellPoint> traceOutline(Conversion& c, const std::function<bool(int,
         if (i < n - 1 && points[i] == points[n - 1])
             --n;
     }
-    points.resize(std::min(n, RegionState::kOutlineCapacity));
+    points.resize(std::min(n, capacity));
     return points;
 }
 
@@ -312,8 +313,10 @@ int saveRegions(Conversion& c)
 {
     RegionState& state = c.world.regions;
     c.console.print("Saving world regions\n");
-    for (Region& r : state.regions)
+    for (Region& r : state.regions) {
         r.wnamPosition = 0;
+        r.formId = 0;
+    }
     c.out.beginGroup(makeTag("REGN"), 0);
     for (std::size_t i = 0; i < state.regions.size(); ++i) {
         c.console.print(".");
@@ -323,7 +326,7 @@ int saveRegions(Conversion& c)
             const ExteriorCell* cell = c.world.exterior.find(x >> 1, y >> 1);
             return cell != nullptr && cell->region == index;
         };
-        std::vector<CellPoint> outline = traceOutline(c, inside);
+        std::vector<CellPoint> outline = traceOutline(c, inside, RegionState::kOutlineCapacity);
         if (outline.size() >= 3)
             writeRegion(c, state.regions[i], outline);
     }

@@ -108,6 +108,16 @@ TEST(RegionOutline, SweepThatNeverMeetsItsClosingTestStopsAtItsFirstRepeat)
     EXPECT_EQ(trace(saw), (std::vector<CellPoint>{{-128, 0}, {-125, 0}, {-125, -1}, {-127, -1}, {-127, 0}}));
 }
 
+TEST(RegionOutline, PointsBeyondTheCapacityAreDropped)
+{
+    // Real outlines stay far below 100 points (the sweep wraps the region
+    // like a hull), so the cut is shown on a small capacity.
+    Context ctx;
+    auto outline = modshift::traceOutline(ctx.c, tes3Cells({{0, 0}, {1, 0}}), 3);
+    EXPECT_EQ(outline, (std::vector<CellPoint>{{0, 0}, {0, 1}, {3, 1}}));
+    EXPECT_EQ(ctx.text(), "0: (0,0)\n1: (0,1)\n2: (3,1)\n3: (3,0)\n");
+}
+
 class Regions : public ::testing::Test {
 protected:
     void load(Tes3Builder& b) { ctx.load(b); }
