@@ -1,0 +1,469 @@
+// lw_bench: how fast the built programs convert, at sizes up to the
+// capacities they accept.
+//
+//   lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]
+//
+// For each synthetic plugin it prepares a program folder copy, a source and a
+// target data folder with every mesh already present (so modshift starts no
+// meshshift), runs modshift N times and prints the median wall time, the
+// input throughput and the peak memory (resident set) of the process. Then it
+// times meshshift on typical meshes, process start included.
+// POSIX only: it measures child processes with wait4.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/nif4_builder.hpp"
+#include "support/tes3_builder.hpp"
+
+namespace fs = std::filesystem;
+using lw::test::Fields;
+using lw::test::Tes3Builder;
+
+namespace {
+
+struct Size {
+    std::string name;
+    int statics = 0, itemsPerType = 0, npcs = 0, interiors = 0, interiorRefs = 0, gridPoints = 0;
+    int exteriorSide = 0;      // TES3 cells per side, centred on the origin
+    int exteriorRefs = 0;      // spread over the exterior cells
+    int outOfCellRefs = 0;     // listed in one cell, standing in another
+    int exteriorGridPoints = 0;
+    int regions = 0;
+    int doorPairs = 0;
+};
+
+struct Measure {
+    double seconds = 0;
+    long peakKiB = 0;
+    int status = -1;
+};
+
+Measure runOnce(const std::vector<std::string>& args, const fs::path& dir)
+{
+    Measure m;
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(127);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKiB = usage.ru_maxrss;
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m;
+}
+
+void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void touch(const fs::path& p)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << "mesh";
+}
+
+std::string id(const char* prefix, int i)
+{
+    return std::string(prefix) + std::to_string(i);
+}
+
+void pathGrid(Tes3Builder& b, int gx, int gy, int points, int spread)
+{
+    b.record("PGRD");
+    b.sub("DATA", Fields().i32(gx).i32(gy).u16(1024).i16(static_cast<std::int16_t>(points)));
+    Fields pgrp, pgrc;
+    for (int p = 0; p < points; ++p) {
+        int links = p + 1 < points ? 1 : 0;
+        pgrp.i32((p * 97) % spread).i32((p * 53) % spread).i32(0).u8(0).u8(static_cast<std::uint8_t>(links)).u16(0);
+        if (links)
+            pgrc.u32(static_cast<std::uint32_t>(p + 1));
+    }
+    b.sub("PGRP", pgrp);
+    b.sub("PGRC", pgrc);
+    b.end();
+}
+
+void land(Tes3Builder& b, int x, int y)
+{
+    b.record("LAND");
+    b.sub("INTV", Fields().i32(x).i32(y));
+    b.u32("DATA", 0x0F);
+    std::vector<std::uint8_t> normals(65 * 65 * 3, 0);
+    for (std::size_t i = 2; i < normals.size(); i += 3)
+        normals[i] = 127;
+    b.sub("VNML", normals);
+    Fields heights;
+    heights.f32(static_cast<float>((x + y) & 7));
+    for (int i = 0; i < 65 * 65; ++i)
+        heights.i8(static_cast<std::int8_t>((i * 7 + x) % 5 - 2));
+    heights.zeros(3);
+    b.sub("VHGT", heights);
+    b.sub("VCLR", std::vector<std::uint8_t>(65 * 65 * 3, 200));
+    Fields vtex;
+    for (int i = 0; i < 256; ++i)
+        vtex.u16(static_cast<std::uint16_t>(1 + (i + x * 3 + y) % 3));
+    b.sub("VTEX", vtex);
+    b.end();
+}
+
+void reference(Tes3Builder& b, std::uint32_t index, const std::string& name, float x, float y)
+{
+    b.u32("FRMR", index).text("NAME", name).sub("DATA", Fields().f32(x).f32(y).f32(0).zeros(12));
+}
+
+// The plugin and the meshes it names (relative paths below Meshes\ of the
+// target, as modshift looks for them).
+std::vector<std::uint8_t> buildPlugin(const Size& s, std::vector<std::string>& meshes)
+{
+    Tes3Builder b;
+    b.header("bench", "synthetic plugin");
+    for (int i = 0; i < 3; ++i)
+        b.record("LTEX").text("NAME", id("ltex", i)).i32("INTV", i).text("DATA", id("tx", i) + ".dds").end();
+    for (int r = 0; r < s.regions; ++r)
+        b.record("REGN").text("NAME", id("region", r)).text("FNAM", id("Region ", r))
+            .sub("WEAT", Fields().u8(50).u8(50).zeros(6)).u32("CNAM", static_cast<std::uint32_t>(r * 0x050301)).end();
+    for (int i = 0; i < s.statics; ++i) {
+        b.record("STAT").text("NAME", id("stat", i)).text("MODL", "b\\" + id("s", i) + ".nif").end();
+        meshes.push_back("sub\\b\\" + id("s", i) + ".nif");
+    }
+    struct Item {
+        const char* tag;
+        const char* prefix;
+        const char* folder;
+        const char* data;
+        std::size_t size;
+    };
+    const Item items[] = {{"WEAP", "weap", "Weapons\\", "WPDT", 32}, {"MISC", "misc", "Clutter\\", "MCDT", 12},
+                          {"BOOK", "book", "Clutter\\Books\\", "BKDT", 20}};
+    for (const Item& it : items)
+        for (int i = 0; i < s.itemsPerType; ++i) {
+            b.record(it.tag).text("NAME", id(it.prefix, i)).text("MODL", "b\\" + id(it.prefix, i) + ".nif")
+                .sub(it.data, Fields().zeros(it.size)).end();
+            meshes.push_back(std::string(it.folder) + "sub\\b\\" + id(it.prefix, i) + ".nif");
+        }
+    for (int i = 0; i < s.itemsPerType; ++i)
+        b.record("LIGH").text("NAME", id("ligh", i))
+            .sub("LHDT", Fields().f32(1).i32(1).i32(-1).u32(128).u32(0xFFFFFF).u32(0)).end();
+    if (s.doorPairs > 0) {
+        b.record("DOOR").text("NAME", "door").text("MODL", "b\\door.nif").end();
+        meshes.push_back("sub\\b\\door.nif");
+    }
+    for (int i = 0; i < s.npcs; ++i) {
+        b.record("NPC_").text("NAME", id("npc", i)).text("FNAM", id("Person ", i)).text("RNAM", "Nord")
+            .text("CNAM", "Smith").sub("NPDT", Fields().u16(5).zeros(10))
+            .sub("NPCO", Fields().i32(1).fixed(id("weap", i % std::max(1, s.itemsPerType)), 32)).end();
+    }
+
+    std::uint32_t ref = 1;
+    for (int c = 0; c < s.interiors; ++c) {
+        b.record("CELL").text("NAME", id("Interior ", c)).sub("DATA", Fields().u32(1).i32(0).i32(0));
+        for (int r = 0; r < s.interiorRefs; ++r)
+            reference(b, ref++, id("stat", r % std::max(1, s.statics)), static_cast<float>(r * 64), 0);
+        if (c < s.doorPairs) {
+            b.u32("FRMR", ref++).text("NAME", "door").sub("DODT", Fields().zeros(24))
+                .sub("DATA", Fields().zeros(24));
+        }
+        b.end();
+        if (s.gridPoints > 0)
+            pathGrid(b, 0, 0, s.gridPoints, 2000);
+    }
+
+    const int half = s.exteriorSide / 2;
+    const int cells = s.exteriorSide * s.exteriorSide;
+    const int refsPerCell = cells > 0 ? s.exteriorRefs / cells : 0;
+    const int outPerCell = cells > 0 ? s.outOfCellRefs / cells : 0;
+    int cellIndex = 0;
+    for (int x = -half; x < s.exteriorSide - half; ++x)
+        for (int y = -half; y < s.exteriorSide - half; ++y, ++cellIndex) {
+            b.record("CELL").text("NAME", "").sub("DATA", Fields().u32(0).i32(x).i32(y));
+            if (s.regions > 0)
+                b.text("RGNN", id("region", cellIndex % s.regions));
+            for (int r = 0; r < refsPerCell; ++r)
+                reference(b, ref++, id("stat", (cellIndex + r) % std::max(1, s.statics)),
+                          static_cast<float>(x * 8192 + (r * 397) % 8192), static_cast<float>(y * 8192 + (r * 211) % 8192));
+            for (int r = 0; r < outPerCell; ++r) // standing one cell to the east
+                reference(b, ref++, id("stat", r % std::max(1, s.statics)), static_cast<float>(x * 8192 + 8192 + 100),
+                          static_cast<float>(y * 8192 + 100));
+            if (cellIndex < s.doorPairs) {
+                b.u32("FRMR", ref++).text("NAME", "door").sub("DODT", Fields().zeros(24))
+                    .text("DNAM", id("Interior ", cellIndex))
+                    .sub("DATA", Fields().f32(static_cast<float>(x * 8192 + 50)).f32(static_cast<float>(y * 8192 + 50)).zeros(16));
+            }
+            b.end();
+            land(b, x, y);
+            if (s.exteriorGridPoints > 0)
+                pathGrid(b, x, y, s.exteriorGridPoints, 8192);
+        }
+    return b.bytes();
+}
+
+struct Result {
+    std::string name;
+    std::size_t inputBytes = 0;
+    double medianSeconds = 0;
+    long peakKiB = 0;
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, int runs)
+{
+    const fs::path dir = work / s.name;
+    fs::remove_all(dir);
+    fs::create_directories(dir / "prog");
+    for (const char* f : {"modshift", "meshshift"})
+        fs::copy_file(bin / f, dir / "prog" / f);
+    if (fs::exists(bin / "faces"))
+        fs::copy(bin / "faces", dir / "prog" / "faces", fs::copy_options::recursive);
+    {
+        std::ofstream ini(dir / "prog" / "meshshift.ini");
+        ini << "S=" << (dir / "mw").string() << "\nA=none.bsa\nT=" << (dir / "ob").string() << "\nF=sub\n";
+    }
+    std::vector<std::string> meshes;
+    std::vector<std::uint8_t> plugin = buildPlugin(s, meshes);
+    writeFile(dir / "mw" / "bench.esp", plugin);
+    for (std::string m : meshes) {
+        std::replace(m.begin(), m.end(), '\\', '/');
+        touch(dir / "ob" / "meshes" / m);
+    }
+    Result r;
+    r.name = s.name;
+    r.inputBytes = plugin.size();
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        fs::remove(dir / "mw" / "bench_ob.esp");
+        Measure m = runOnce({(dir / "prog" / "modshift").string(), (dir / "mw" / "bench.esp").string()}, dir);
+        if (m.status != 0)
+            std::fprintf(stderr, "%s: modshift ended with status %d\n", s.name.c_str(), m.status);
+        times.push_back(m.seconds);
+        r.peakKiB = std::max(r.peakKiB, m.peakKiB);
+    }
+    r.medianSeconds = median(times);
+    fs::remove_all(dir);
+    return r;
+}
+
+void printResult(const Result& r)
+{
+    double mib = static_cast<double>(r.inputBytes) / (1024.0 * 1024.0);
+    std::printf("%-28s input %8.1f MiB  median %7.3f s  %7.1f MiB/s  peak %7.1f MiB  (limit %7.1f MiB)\n",
+                r.name.c_str(), mib, r.medianSeconds, r.medianSeconds > 0 ? mib / r.medianSeconds : 0.0,
+                static_cast<double>(r.peakKiB) / 1024.0, 2 * mib + 100);
+}
+
+// One textured shape in a NiNode; `columns` x `rows` quads of a grid.
+std::vector<std::uint8_t> gridMesh(int columns, int rows, bool shareVertices)
+{
+    lw::test::Nif4Builder nif;
+    std::uint32_t root = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::Node>("Scene"));
+    std::uint32_t shape = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::TriShape>("Grid"));
+    lw::test::Nif4Builder::TriShapeData d;
+    d.uvSets.resize(1);
+    auto vertex = [&](float x, float y) {
+        d.vertices.push_back({x * 10, y * 10, std::sin(x * 0.3f) * 20});
+        d.normals.push_back({0, 0, 1});
+        d.uvSets[0].push_back({x / static_cast<float>(columns), y / static_cast<float>(rows)});
+        return static_cast<std::uint16_t>(d.vertices.size() - 1);
+    };
+    if (shareVertices) {
+        for (int y = 0; y <= rows; ++y)
+            for (int x = 0; x <= columns; ++x)
+                vertex(static_cast<float>(x), static_cast<float>(y));
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < columns; ++x) {
+                auto a = static_cast<std::uint16_t>(y * (columns + 1) + x);
+                auto b = static_cast<std::uint16_t>(a + 1);
+                auto c = static_cast<std::uint16_t>(a + columns + 1);
+                auto e = static_cast<std::uint16_t>(c + 1);
+                d.triangles.push_back({a, b, e});
+                d.triangles.push_back({a, e, c});
+            }
+    } else {
+        // Every triangle with vertices of its own, so welding has work to do.
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < columns; ++x) {
+                auto fx = static_cast<float>(x), fy = static_cast<float>(y);
+                auto a = vertex(fx, fy), b = vertex(fx + 1, fy), e = vertex(fx + 1, fy + 1);
+                d.triangles.push_back({a, b, e});
+                auto a2 = vertex(fx, fy), e2 = vertex(fx + 1, fy + 1), c = vertex(fx, fy + 1);
+                d.triangles.push_back({a2, e2, c});
+            }
+    }
+    d.radius = static_cast<float>(std::max(columns, rows) * 10);
+    std::uint32_t data = nif.add(std::move(d));
+    nif.node(root).children = {shape};
+    nif.triShape(shape).data = data;
+    return nif.build();
+}
+
+// `triangles` triangles in a zigzag band, each sharing one corner with the
+// next: 2 * triangles + 1 vertices.
+std::vector<std::uint8_t> chainMesh(int triangles)
+{
+    lw::test::Nif4Builder nif;
+    std::uint32_t root = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::Node>("Scene"));
+    std::uint32_t shape = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::TriShape>("Band"));
+    lw::test::Nif4Builder::TriShapeData d;
+    d.uvSets.resize(1);
+    for (int v = 0; v <= 2 * triangles; ++v) {
+        float x = static_cast<float>(v) * 5.0f;
+        float y = (v % 2) ? 10.0f : 0.0f;
+        d.vertices.push_back({x, y, 0});
+        d.normals.push_back({0, 0, 1});
+        d.uvSets[0].push_back({x / 100.0f, y / 10.0f});
+    }
+    for (int t = 0; t < triangles; ++t)
+        d.triangles.push_back({static_cast<std::uint16_t>(2 * t), static_cast<std::uint16_t>(2 * t + 2),
+                               static_cast<std::uint16_t>(2 * t + 1)});
+    d.radius = static_cast<float>(triangles) * 10.0f;
+    std::uint32_t data = nif.add(std::move(d));
+    nif.node(root).children = {shape};
+    nif.triShape(shape).data = data;
+    return nif.build();
+}
+
+void benchMeshshift(const fs::path& bin, const fs::path& work, int runs)
+{
+    const fs::path dir = work / "meshes";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "prog");
+    for (const char* f : {"meshshift", "bhktemp.nif", "template_n.dds"})
+        if (fs::exists(bin / f))
+            fs::copy_file(bin / f, dir / "prog" / f);
+    {
+        std::ofstream ini(dir / "prog" / "meshshift.ini");
+        ini << "S=" << (dir / "mw").string() << "\nA=none.bsa\nT=" << (dir / "ob").string() << "\nF=sub\n";
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> mesh;
+        std::vector<std::string> options;
+    };
+    // 1,000 triangles: a 25 x 20 grid. The strip limit case: 4,095 triangles
+    // with 8,191 vertices, the largest shape the strips accept.
+    std::vector<std::uint8_t> largest = chainMesh(4095);
+    std::vector<Case> cases = {
+        {"static, 1000 triangles", gridMesh(25, 20, true), {"-d", "sub\\static.nif"}},
+        {"weapon (layer 5)", gridMesh(4, 10, true), {"-m", "5", "-l", "5", "-s", "4", "-q", "3", "-d", "sub\\weapon.nif"}},
+        {"door (layer 2)", gridMesh(6, 12, true), {"-m", "12", "-l", "2", "-s", "6", "-q", "2", "-d", "sub\\door.nif"}},
+        {"4095 triangles, 8191 vertices", largest, {"-d", "sub\\large.nif"}},
+        {"1000 triangles, unwelded", gridMesh(25, 20, false), {"-d", "sub\\loose.nif"}},
+    };
+    for (const Case& c : cases) {
+        writeFile(dir / "mw" / "Meshes" / "mesh.nif", c.mesh);
+        std::vector<double> times;
+        long peak = 0;
+        int status = 0;
+        for (int i = 0; i < runs; ++i) {
+            fs::remove_all(dir / "ob");
+            std::vector<std::string> args{(dir / "prog" / "meshshift").string(), "mesh.nif"};
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            Measure m = runOnce(args, dir);
+            status = m.status;
+            times.push_back(m.seconds);
+            peak = std::max(peak, m.peakKiB);
+        }
+        std::printf("meshshift %-24s median %7.1f ms  peak %6.1f MiB  status %d\n", c.name, median(times) * 1000.0,
+                    static_cast<double>(peak) / 1024.0, status);
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    fs::path bin = LW_BIN_DIR;
+    fs::path work = fs::temp_directory_path() / "lw-bench";
+    int runs = 3;
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--bin" && i + 1 < argc)
+            bin = argv[++i];
+        else if (a == "--work" && i + 1 < argc)
+            work = argv[++i];
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--quick")
+            quick = true;
+        else {
+            std::fprintf(stderr, "usage: lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]\n");
+            return 2;
+        }
+    }
+    fs::create_directories(work);
+    const int k = quick ? 8 : 1; // --quick divides the sizes
+
+    Size full{"full capacity"};
+    full.statics = 5000 / k;
+    full.itemsPerType = 1000 / k;
+    full.npcs = 5000 / k;
+    full.interiors = 1999 / k;
+    full.interiorRefs = 10;
+    full.gridPoints = 500;
+    full.exteriorSide = 64 / (quick ? 4 : 1);
+    full.exteriorRefs = 100000 / k;
+    full.outOfCellRefs = 9999 / k;
+    full.exteriorGridPoints = 500;
+    full.regions = 30;
+    full.doorPairs = 500 / k;
+    std::printf("modshift, %d runs each, every mesh present\n", runs);
+    printResult(benchModshift(full, bin, work, runs));
+
+    std::printf("\nseries: references doubling (exterior 16 x 16 cells)\n");
+    for (int refs : {12500, 25000, 50000, 100000}) {
+        Size s{"refs " + std::to_string(refs / k)};
+        s.statics = 100;
+        s.exteriorSide = 16;
+        s.exteriorRefs = refs / k;
+        printResult(benchModshift(s, bin, work, runs));
+    }
+    std::printf("\nseries: cells doubling (16 references each)\n");
+    for (int side : {16, 23, 32, 45, 64}) {
+        if (quick && side > 32)
+            break;
+        Size s{"exterior " + std::to_string(side) + " x " + std::to_string(side)};
+        s.statics = 100;
+        s.exteriorSide = side;
+        s.exteriorRefs = side * side * 16;
+        printResult(benchModshift(s, bin, work, runs));
+    }
+    std::printf("\n");
+    benchMeshshift(bin, work, std::max(runs, 5));
+    return 0;
+}
