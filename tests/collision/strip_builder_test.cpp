@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
+#include <ctime>
+#include <string>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -184,6 +185,15 @@ Points plainStrip(const std::vector<std::pair<std::uint32_t, std::vector<StripTr
         base += n;
     }
     return pts;
+}
+
+// Processor time of `f`, so a busy machine does not fail a bound on the work.
+template <class F>
+double cpuMilliseconds(F&& f)
+{
+    const std::clock_t start = std::clock();
+    f();
+    return 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
 
 struct Shape {
@@ -395,10 +405,9 @@ TEST(StripBuilder, LargestShapeIsQuick)
 
     Console c = Console::capturing();
     StripBuilder b;
-    auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(add(b, s, c), 0);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-    EXPECT_LT(ms.count(), 500);
+    const double ms = cpuMilliseconds([&] { ASSERT_EQ(add(b, s, c), 0); });
+    EXPECT_LT(ms, 500.0);
+    RecordProperty("cpu_ms", std::to_string(ms));
     std::vector<StripTriangle> welded = weldPairwise(s.positions, s.triangles);
     expectCovers(pointsOf(b), welded);
     EXPECT_EQ(pointsOf(b), plainStrip({{8191u, welded}}));
@@ -418,10 +427,9 @@ TEST(StripBuilder, FanAroundOneVertexIsQuick)
         s.triangles.push_back({0, i, static_cast<std::uint16_t>(i + 1)});
     Console c = Console::capturing();
     StripBuilder b;
-    auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(add(b, s, c), 0);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-    EXPECT_LT(ms.count(), 500);
+    const double ms = cpuMilliseconds([&] { ASSERT_EQ(add(b, s, c), 0); });
+    EXPECT_LT(ms, 500.0);
+    RecordProperty("cpu_ms", std::to_string(ms));
     expectCovers(pointsOf(b), s.triangles);
     EXPECT_EQ(pointsOf(b), plainStrip({{4097u, s.triangles}}));
 }
