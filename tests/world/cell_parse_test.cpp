@@ -264,3 +264,40 @@ TEST(CellParse, TwoThousandInteriorsStopWithoutWaiting)
 
 } // namespace
 } // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+TEST(CellParse, DamagedSubrecordsCountAsAbsent)
+{
+    World w;
+    w.add(w.c.tables.doors, "door", 0x01001002);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", Fields().u32(0).i32(1)).end(); // grid y missing
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Hut").sub("AMBI", Fields().u32(5));
+    reference(b, 1, "door", 1, 1);
+    b.sub("DODT", Fields().f32(1).f32(2)); // too short to be a destination
+    b.u32("FRMR", 2).text("NAME", "door").sub("DATA", Fields().f32(1).f32(2)); // short placement
+    b.end();
+    b.record("PGRD").sub("PGRP", Fields().zeros(16)).end(); // no DATA: belongs nowhere
+    w.load(b);
+    Tes4File f = w.run();
+    ASSERT_TRUE(f.ok()) << f.error;
+    EXPECT_NE(w.text().find("cell data too short, cell skipped\n"), std::string::npos);
+    EXPECT_EQ(w.c.world.exterior.at(0, 0).cell, -1);
+    ASSERT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_EQ(w.c.world.interiors[0].ambient, 5u);
+    EXPECT_EQ(w.c.world.interiors[0].sunlight, 0u);
+    EXPECT_EQ(w.c.world.interiors[0].pathGrid, -1);
+    // The door without a usable DODT is an ordinary temporary reference; the
+    // one without a usable DATA is reported in both passes.
+    const Tes4Group& kids = *f.topGroup("CELL")->groups()[0]->groups()[0]->groups()[0];
+    EXPECT_TRUE(kids.groups()[0]->children.empty());
+    ASSERT_EQ(kids.groups()[1]->records().size(), 1u);
+    EXPECT_EQ(kids.groups()[1]->records()[0]->layout(), "NAME DATA");
+    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 2u);
+    EXPECT_EQ(w.c.teleportDoors, 0);
+}
+
+} // namespace
+} // namespace lw::test
