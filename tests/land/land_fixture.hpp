@@ -1,12 +1,17 @@
 #pragma once
 // Shared pieces of the landscape, path grid and region tests: a run context
-// over a TES3 plugin built in memory, the system zlib (loaded at run time) as
-// the oracle for the compressed landscape records, and a small subrecord
-// splitter that shares nothing with the writer.
+// over a TES3 plugin built in memory, the system zlib as the oracle for the
+// compressed landscape records (loaded at run time, so that the programs
+// themselves never link it), and a small subrecord splitter that shares
+// nothing with the writer.
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <array>
 #include <cstdint>
@@ -103,9 +108,15 @@ private:
     using Uncompress = int (*)(unsigned char*, unsigned long*, const unsigned char*, unsigned long);
     SystemZlib()
     {
+#if defined(_WIN32)
+        HMODULE handle = LoadLibraryA("zlib1.dll");
+        if (handle != nullptr)
+            uncompress_ = reinterpret_cast<Uncompress>(reinterpret_cast<void*>(GetProcAddress(handle, "uncompress")));
+#else
         void* handle = dlopen("libz.so.1", RTLD_NOW | RTLD_LOCAL);
         if (handle != nullptr)
             uncompress_ = reinterpret_cast<Uncompress>(dlsym(handle, "uncompress"));
+#endif
     }
     Uncompress uncompress_ = nullptr;
 };
