@@ -211,7 +211,7 @@ int writeScene(MeshJob& job, std::vector<std::uint8_t>& out)
     w.u32(0x14000005);
     w.u8(1);  // little endian
     w.u32(11); // user version
-    w.u32(static_cast<std::uint32_t>(numbering.order.size()));
+    w.u32(static_cast<std::uint32_t>(typeIndex.size())); // the blocks actually written
     w.u32(11); // user version 2
     headerText(w, "Quillmarrow");
     headerText(w, "from NIF 4.0.0.2");

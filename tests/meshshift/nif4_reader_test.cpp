@@ -250,3 +250,52 @@ TEST(Nif4Reader, RefusesHostileLengthsAndCounts)
 
 } // namespace
 } // namespace lw::meshshift::testing
+
+namespace lw::meshshift::testing {
+namespace {
+
+// Random damage to a valid mesh: every damaged copy is either refused with a
+// message or read, and a mesh that is read is written as a whole file that the
+// independent reader takes in full. (The sanitizer build watches the reads.)
+TEST(Nif4Reader, DamagedCopiesAreRefusedOrConvertedWhole)
+{
+    test::Nif4Builder nif = test::Nif4Builder::texturedQuad();
+    nif.add(test::Nif4Builder::TextureEffect{});
+    nif.add(test::Nif4Builder::StringExtraData{});
+    const auto original = nif.build();
+    JobFixture f;
+    std::uint32_t state = 0x2545F491u;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        auto bytes = original;
+        const int flips = 1 + static_cast<int>(next() % 4);
+        for (int i = 0; i < flips; ++i)
+            bytes[44 + next() % (bytes.size() - 44)] = static_cast<std::uint8_t>(next());
+        f.console.clearCaptured();
+        if (f.read(bytes) != 0) {
+            ASSERT_FALSE(f.console.captured().empty()) << round;
+            continue;
+        }
+        ++accepted;
+        // Only blocks with writers can be written; keep the rest out.
+        for (auto& e : f.job.blocks)
+            if (e.typeName == "NiTextureEffect")
+                e = {};
+        std::vector<std::uint8_t> out;
+        if (writeScene(f.job, out) == 0) {
+            const auto file = test::readNif20(out);
+            ASSERT_TRUE(file.complete) << round << ": " << file.error;
+            ASSERT_EQ(file.bytesLeft, 0u) << round;
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+} // namespace
+} // namespace lw::meshshift::testing
