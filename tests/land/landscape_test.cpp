@@ -479,6 +479,34 @@ TEST_F(Landscape, CornerWhereTwoEqualNeighboursMeetDiagonallyTakesTheirTexture)
     }
 }
 
+TEST_F(Landscape, CornerBlendingLooksIntoTheNeighbouringCells)
+{
+    auto filled = [](std::uint16_t v) {
+        Tes3Land l;
+        l.textures = true;
+        l.vtex.fill(v);
+        return l;
+    };
+    // West and south neighbours 7, south-west 9: the cell's south-west corner takes 7.
+    load({{0, 0, filled(5)}, {-1, 0, filled(7)}, {0, -1, filled(7)}, {-1, -1, filled(9)}});
+    table[5] = 0x01000005;
+    table[7] = 0x01000007;
+    table[9] = 0x01000009;
+    std::int32_t a = 0, b = 0;
+    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
+    auto all = lands();
+    ASSERT_EQ(all.size(), 1u);
+    std::vector<Layer> q0;
+    for (const Layer& l : layers(all[0]))
+        if (l.quadrant == 0)
+            q0.push_back(l);
+    ASSERT_EQ(q0.size(), 2u);
+    EXPECT_EQ(q0[0].formId, 0x01000005u);
+    EXPECT_EQ(q0[0].points.size(), 288u);
+    EXPECT_EQ(q0[1].formId, 0x01000007u);
+    EXPECT_EQ(q0[1].points, (std::vector<std::pair<int, float>>{{0, 1.0f}, {1, 0.5f}, {17, 0.5f}}));
+}
+
 TEST_F(Landscape, TextureAtReachesOneCellIntoEachNeighbourAndNoFurther)
 {
     Tes3Land centre;
