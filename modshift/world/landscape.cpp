@@ -48,6 +48,8 @@ struct Heights {
 
 bool readHeights(std::span<const std::uint8_t> data, Heights& h)
 {
+    if (data.size() < kHeightBytes)
+        return false;
     ByteCursor in(data);
     h.offset = in.f32();
     for (auto& row : h.d)

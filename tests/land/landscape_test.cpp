@@ -11,7 +11,6 @@ namespace {
 
 using modshift::makeTag;
 
-constexpr std::size_t kGrid = 65 * 65 * 3;
 
 struct Tes3Land {
     float offset = 10.0f;
