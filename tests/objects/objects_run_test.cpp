@@ -161,5 +161,40 @@ TEST_F(ObjectsRun, ConvertsEveryTypeWithItsMeshesAndAssetsAndASecondRunConvertsN
     EXPECT_EQ(dir.readBytes("objects_ob.esp"), bytes);
 }
 
+TEST_F(ObjectsRun, ListFilesInTheProgramFolderReplaceRecords)
+{
+    Tes3Builder b;
+    b.header("lw", "lists", 0);
+    b.record("STAT").text("NAME", "ex_rock").text("MODL", "x\\Ex_Rock.nif").end();
+    b.record("STAT").text("NAME", "furn_bench").text("MODL", "f\\bench.nif").end();
+    dir.writeFile("objects.esp", b.bytes());
+
+    // Hex without "x", and a zero value that leaves its record alone.
+    dir.writeFile("prog/statics.ini", "ex_rock=0001A2B3\r\nfurn_bench=0x0\r\n");
+    RunResult r = run();
+    EXPECT_EQ(occurrences(r.out, kMeshBanner), 1u) << r.out;
+    EXPECT_NE(r.out.find("\nSaving statics\nfound 2 statics\nskipping\n"), std::string::npos) << r.out;
+    Tes4File f = readTes4(dir.readBytes("objects_ob.esp"));
+    ASSERT_TRUE(f.ok()) << f.error;
+    ASSERT_NE(f.topGroup("STAT"), nullptr);
+    ASSERT_EQ(f.topGroup("STAT")->records().size(), 1u);
+    EXPECT_EQ(f.topGroup("STAT")->records()[0]->field("EDID")->text(), "0furnUbench");
+    EXPECT_FALSE(dir.exists(target("meshes/conv/x/ExURock.nif")));
+
+    // A blank after "=" makes the whole file count for nothing: both are converted.
+    dir.writeFile("prog/statics.ini", "ex_rock= 0x0001A2B3\n");
+    r = run();
+    f = readTes4(dir.readBytes("objects_ob.esp"));
+    ASSERT_TRUE(f.ok()) << f.error;
+    EXPECT_EQ(f.topGroup("STAT")->records().size(), 2u);
+    EXPECT_TRUE(dir.exists(target("meshes/conv/x/ExURock.nif")));
+
+    // A decimal value, no "x": the same.
+    dir.writeFile("prog/statics.ini", "ex_rock=12345\n");
+    r = run();
+    f = readTes4(dir.readBytes("objects_ob.esp"));
+    EXPECT_EQ(f.topGroup("STAT")->records().size(), 2u);
+}
+
 } // namespace
 } // namespace lw::test
