@@ -16,7 +16,11 @@ public:
     // Keeps everything printed in captured(); waits read from `keys` (then EOF).
     static Console capturing(std::string keys = {});
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    // MinGW's plain "printf" check is the Microsoft runtime's, which lacks
+    // %zu and %lld; the programs are built with the standard-conforming one.
+    __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     void print(const char* format, ...);

@@ -81,6 +81,27 @@ TEST(ProgramRunner, ReportsFailuresToStartSignalsAndHangs)
     EXPECT_FALSE(r.exitedWith(0));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
+#else
+TEST(ProgramRunner, CapturesOutputStatusAndInput)
+{
+    TempDir dir("lw-selftest");
+    RunOptions options;
+    options.workingDir = dir.path();
+    options.input = "typed\r\n";
+    RunResult r = runProgram("C:\\windows\\system32\\cmd.exe", {"/c", "cd & set /p line= & echo got %line% & echo oops 1>&2 & exit 3"}, options);
+    ASSERT_TRUE(r.started) << r.error;
+    EXPECT_TRUE(r.exitedWith(3)) << r.describe();
+    EXPECT_NE(r.out.find("got typed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("oops"), std::string::npos) << r.err;
+
+    r = runProgram("Z:\\nonexistent\\program.exe", {});
+    EXPECT_FALSE(r.started);
+
+    options.input.reset();
+    options.timeout = std::chrono::milliseconds(300);
+    r = runProgram("C:\\windows\\system32\\cmd.exe", {"/c", "ping -n 30 127.0.0.1 >NUL"}, options);
+    EXPECT_TRUE(r.timedOut);
+}
 #endif
 
 } // namespace
