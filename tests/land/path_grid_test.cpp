@@ -287,3 +287,45 @@ TEST_F(PathGrid, NoGridWritesNothing)
 
 } // namespace
 } // namespace lw::test::land
+
+namespace lw::test::land {
+namespace {
+
+// Every cut of the two arrays is either refused with a message or converted
+// from what is complete; nothing is read past an array's end (the sanitizer
+// build watches that) and what is written reads back well-formed.
+TEST(PathGridCuts, EveryTruncationFailsCleanly)
+{
+    const std::vector<std::uint8_t> pgrp = Fields()
+                                               .i32(10).i32(10).i32(0).u8(0).u8(2).zeros(2)
+                                               .i32(5000).i32(10).i32(0).u8(0).u8(1).zeros(2)
+                                               .i32(20).i32(5000).i32(0).u8(0).u8(1).zeros(2)
+                                               .data();
+    const std::vector<std::uint8_t> pgrc = Fields().u32(1).u32(2).u32(0).u32(0).data();
+    for (std::size_t p = 0; p <= pgrp.size(); p += 4) {
+        for (std::size_t l = 0; l <= pgrc.size(); l += 2) {
+            Tes3Builder b;
+            b.record("PGRD")
+                .sub("DATA", Fields().i32(0).i32(0).u16(128).i16(3))
+                .sub("PGRP", std::span(pgrp).first(p))
+                .sub("PGRC", std::span(pgrc).first(l))
+                .end();
+            Context ctx;
+            ctx.load(b);
+            auto& slot = ctx.c.world.exterior.at(0, 0);
+            slot.pathGrid = ctx.record("PGRD");
+            slot.pathGridPoints = 3;
+            const bool complete = p == pgrp.size() && l == pgrc.size();
+            for (int q = 0; q < 4; ++q) {
+                int rc = modshift::writePathGrid(ctx.c, -1, 0, 0, (q % 2) * 32, (q / 2) * 32);
+                EXPECT_EQ(rc, complete ? 0 : -1) << p << " " << l << " " << q;
+            }
+            Tes4File f = ctx.output();
+            EXPECT_TRUE(f.ok()) << f.error;
+            EXPECT_EQ(f.allRecords("PGRD").size(), complete ? 3u : 0u) << p << " " << l;
+        }
+    }
+}
+
+} // namespace
+} // namespace lw::test::land
