@@ -1,7 +1,6 @@
 // Weapons, misc items and books: item records with a display name, an
 // inventory icon and a data subrecord, each with its own list file.
 #include <array>
-#include <bit>
 
 #include "common/io/byte_cursor.hpp"
 #include "modshift/driver/conversion.hpp"

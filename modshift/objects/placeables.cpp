@@ -7,7 +7,6 @@
 #include "modshift/objects/item_lookup.hpp"
 #include "modshift/objects/object_kinds.hpp"
 #include "modshift/objects/text_field.hpp"
-#include "modshift/tes3/identifiers.hpp"
 
 namespace lw::modshift::kinds {
 
