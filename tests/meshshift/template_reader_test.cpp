@@ -422,6 +422,10 @@ TEST(TemplateReader, RefusesLinksTypeIndicesAndPoolsBeyondTheTables)
     half.keys.assign(60, TextKey{0, "k"});
     refused(templateFile({{"NiTextKeyExtraData", half}, {"NiTextKeyExtraData", half}}), "pool shared by blocks");
 
+    NiNode crowded;
+    crowded.extraData.assign(101, 0);
+    refused(templateFile({{"NiNode", crowded}}), "101 extra data links");
+
     auto bytes = templateFile({{"BSXFlags", BSXFlags{"BSX", 1}}});
     // The single block's type index sits before the unknown u32 and the block (4 + 3 + 4 bytes) and the footer.
     const std::size_t index = bytes.size() - 8 - 11 - 4 - 2;
