@@ -22,16 +22,17 @@ const std::string kMeshBanner = "Welcome to Meshwright";
 class ObjectsRun : public ::testing::Test {
 protected:
     TempDir dir{"lw-objects-run"};
+    std::string progName = "prog"; // the program folder inside the temporary folder
     fs::path prog;
 
     void SetUp() override
     {
-        prog = dir.makeDir("prog");
+        prog = dir.makeDir(progName);
         fs::copy(LW_BIN_DIR, prog, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        dir.writeFile("prog/meshshift.ini", "Morrowind=" + (dir / "mw/Data Files").string() +
+        dir.writeFile(progName + "/meshshift.ini", "Morrowind=" + (dir / "mw/Data Files").string() +
                                                 "\nArchive=Morrowind.bsa\nOblivion=" +
                                                 (dir / "ob/Data").string() + "\nFolder=conv\n");
-        dir.writeFile("prog/weapons.ini", "iron sword=0x000229B7\n");
+        dir.writeFile(progName + "/weapons.ini", "iron sword=0x000229B7\n");
         dir.makeDir("ob/Data");
 
         const std::vector<std::uint8_t> quad = Nif4Builder::texturedQuad("textures\\tx_a.tga").build();
@@ -194,6 +195,29 @@ TEST_F(ObjectsRun, ListFilesInTheProgramFolderReplaceRecords)
     r = run();
     f = readTes4(dir.readBytes("objects_ob.esp"));
     EXPECT_EQ(f.topGroup("STAT")->records().size(), 2u);
+}
+
+// The mesh converter's path is not quoted on its command line; a program
+// folder with blanks in its name must work all the same.
+class ObjectsRunWithBlanks : public ObjectsRun {
+protected:
+    ObjectsRunWithBlanks() { progName = "Program Files/Lore wright"; }
+};
+
+TEST_F(ObjectsRunWithBlanks, StartsTheMeshConverterFromAFolderWithBlanks)
+{
+    Tes3Builder b;
+    b.header("lw", "blanks", 0);
+    b.record("STAT").text("NAME", "ex_rock").text("MODL", "x\\Ex_Rock.nif").end();
+    dir.writeFile("objects.esp", b.bytes());
+    const RunResult r = run();
+    EXPECT_EQ(occurrences(r.out, kMeshBanner), 1u) << r.out;
+    EXPECT_EQ(r.out.find("Can't start"), std::string::npos) << r.out;
+    EXPECT_TRUE(dir.exists(target("meshes/conv/x/ExURock.nif")));
+    const Tes4File f = readTes4(dir.readBytes("objects_ob.esp"));
+    ASSERT_TRUE(f.ok()) << f.error;
+    ASSERT_NE(f.topGroup("STAT"), nullptr);
+    EXPECT_EQ(f.topGroup("STAT")->records().size(), 1u);
 }
 
 } // namespace
