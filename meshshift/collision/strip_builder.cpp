@@ -50,7 +50,6 @@ void StripBuilder::reset()
 {
     pointCount_ = 0;
     vertexBase_ = 0;
-    overflow_ = false;
     triangleCount_ = 0;
 }
 
@@ -174,10 +173,8 @@ void StripBuilder::prepareWalk(std::uint32_t vertexCount)
 
 bool StripBuilder::append(std::uint16_t point)
 {
-    if (pointCount_ >= kStripPointCapacity) {
-        overflow_ = true;
+    if (pointCount_ >= kStripPointCapacity)
         return false;
-    }
     points_[pointCount_++] = point;
     return true;
 }

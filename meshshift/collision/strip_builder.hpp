@@ -89,7 +89,6 @@ private:
     std::vector<std::uint16_t> points_;
     std::uint32_t pointCount_ = 0;
     std::uint32_t vertexBase_ = 0;
-    bool overflow_ = false;
 
     // One shape's working arrays, sized for the limits.
     std::uint32_t triangleCount_ = 0;

@@ -577,3 +577,30 @@ TEST(CollisionStep, SceneWithoutShapesGetsAnEmptyStrip)
 
 } // namespace
 } // namespace lw::meshshift::collision::test
+
+namespace lw::meshshift::collision::test {
+namespace {
+
+TEST(CollisionStep, NodeCyclesAndStrayLinksAreWalkedSafely)
+{
+    CollisionFixture fx;
+    Scene s;
+    const std::uint32_t child = s.node(s.root);
+    s.shape(child, triangle({0, 0, 0}, {7, 0, 0}, {0, 7, 0}));
+    ASSERT_TRUE(fx.load(s.nif));
+    // A damaged scene: the child lists itself, the root and a block that does not exist.
+    NiNode* node = fx.job.blocks.as<NiNode>(child);
+    ASSERT_NE(node, nullptr);
+    node->children.push_back(child);
+    node->children.push_back(0);
+    node->children.push_back(5000);
+    fx.options(0, 4, 4, 3);
+    ASSERT_EQ(buildCollision(fx.job), 0) << fx.console.captured();
+    int boxes = 0;
+    for (const BlockEntry& e : fx.job.blocks)
+        boxes += e.typeName == "bhkBoxShape";
+    EXPECT_EQ(boxes, 1);
+}
+
+} // namespace
+} // namespace lw::meshshift::collision::test
