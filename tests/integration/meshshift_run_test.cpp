@@ -3,6 +3,7 @@
 // source data folder, archive), output paths, folders, and what is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "../meshshift/test_template.hpp"
@@ -261,6 +262,64 @@ TEST(MeshshiftRun, AnOutputThatCannotBeWrittenLeavesNothingBehind)
     EXPECT_TRUE(res.exitedWith(kFailed)) << res.describe();
     EXPECT_NE(res.out.find("\nFile blocker\\r.nif does not exist\n"), std::string::npos) << res.out;
     EXPECT_EQ(res.out.find(kWait), std::string::npos);
+}
+
+// Every link of a read-back file names a written block or none.
+void expectLinksInside(const Nif20File& file)
+{
+    static const char* const linkKeys[] = {"children", "effects", "properties", "extraData", "controller", "collision",
+                                           "data", "skinInstance", "target", "body", "shape", "subShapes", "stripsData",
+                                           "sequences", "objectPalette", "textKeys", "manager", "stringPalette",
+                                           "extraTargets", "objects", "nextController", "constraints"};
+    static const char* const linkSuffixes[] = {".source", ".interpolator", ".controller", ".stringPalette"};
+    for (std::size_t i = 0; i < file.blocks.size(); ++i) {
+        for (const auto& [key, values] : file.blocks[i].num) {
+            bool isLink = std::find(std::begin(linkKeys), std::end(linkKeys), key) != std::end(linkKeys);
+            for (const char* suffix : linkSuffixes)
+                isLink = isLink || key.ends_with(suffix);
+            if (!isLink)
+                continue;
+            for (double v : values)
+                EXPECT_TRUE(v == 0xFFFFFFFFu || v < file.numBlocks)
+                    << "block " << i << " (" << file.blocks[i].type << ") " << key << " = " << v;
+        }
+    }
+}
+
+// The shipped template with each set of options modshift passes: every file is
+// whole, every link lands, and the scene's own blocks are all there.
+TEST(MeshshiftRun, ShippedTemplateGivesWholeFilesForEveryOptionSet)
+{
+    const fs::path shipped = fs::path(LW_BIN_DIR) / "bhktemp.nif";
+    if (!fs::exists(shipped))
+        GTEST_SKIP() << "no shipped template in " << LW_BIN_DIR;
+    MeshRun r;
+    fs::copy_file(shipped, r.bin / "bhktemp.nif", fs::copy_options::overwrite_existing);
+    Nif4Builder nif = Nif4Builder::texturedQuad("textures\\tx_a.tga");
+    auto inner = nif.add(Nif4Builder::named<Nif4Builder::Node>("Inner"));
+    auto second = nif.add(Nif4Builder::named<Nif4Builder::TriShape>("Second"));
+    auto data = nif.add(Nif4Builder::quadData(2));
+    nif.node(0).children.push_back(inner);
+    nif.node(inner).children = {second};
+    nif.triShape(second).data = data;
+    r.dir.writeFile("work/m.nif", nif.build());
+    const std::vector<std::vector<std::string>> optionSets = {
+        {}, {"-m", "0", "-l", "4", "-s", "4", "-q", "3"}, {"-m", "5", "-l", "5", "-s", "4", "-q", "3"},
+        {"-m", "12", "-l", "2", "-s", "6", "-q", "2"}, {"-c"}, {"-h", "-l", "4"}, {"-f"}};
+    for (const auto& options : optionSets) {
+        std::vector<std::string> args = {"m.nif", "-d", "out.nif"};
+        args.insert(args.end(), options.begin(), options.end());
+        const RunResult res = r.run(args);
+        ASSERT_TRUE(res.exitedWith(0)) << res.describe() << res.out;
+        const Nif20File file = readNif20(r.dir.readBytes("work/out.nif"));
+        ASSERT_TRUE(file.complete) << file.error;
+        EXPECT_EQ(file.bytesLeft, 0u);
+        EXPECT_EQ(file.numBlocks, file.blocks.size());
+        EXPECT_EQ(file.ofType("NiTriShape").size(), 2u);
+        EXPECT_EQ(file.ofType("NiTriShapeData").size(), 2u);
+        EXPECT_EQ(file.first("NiSourceTexture").s("fileName"), "Textures\\conv\\txUa.dds");
+        expectLinksInside(file);
+    }
 }
 
 TEST(MeshshiftRun, SameInputsGiveTheSameBytes)
