@@ -2,6 +2,7 @@
 // The run of meshshift: options, configuration, template, archive, finding the
 // source mesh, output path and folders, reading, collision, writing.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -20,10 +20,9 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
-#include <deque>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
