@@ -1,13 +1,18 @@
 // lw_bench: how fast the built programs convert, at sizes up to the
 // capacities they accept.
 //
-//   lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]
+//   build-<you>/bench/lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]
+//                              [--only full|refs|cells|meshshift] [--keep]
 //
 // For each synthetic plugin it prepares a program folder copy, a source and a
 // target data folder with every mesh already present (so modshift starts no
 // meshshift), runs modshift N times and prints the median wall time, the
-// input throughput and the peak memory (resident set) of the process. Then it
-// times meshshift on typical meshes, process start included.
+// processor time (user + system, steadier than wall time while other work
+// loads the machine), the input throughput and the peak memory (resident set)
+// of the process. Then it times meshshift on typical meshes, process start
+// included. --only runs one part; --keep leaves the generated folders below
+// the work folder (a failing run always leaves its folder, with the program's
+// console output in console.txt).
 // POSIX only: it measures child processes with wait4.
 
 #include <sys/resource.h>
@@ -47,10 +52,18 @@ struct Size {
 
 struct Measure {
     double seconds = 0;
+    double cpuSeconds = 0; // user + system of the child: steadier than wall time on a shared machine
     long peakKiB = 0;
     int status = -1;
 };
 
+double seconds(const timeval& t)
+{
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// Runs the program in `dir`; its console output goes to `dir`/console.txt
+// so that a failing run can be looked at.
 Measure runOnce(const std::vector<std::string>& args, const fs::path& dir)
 {
     Measure m;
@@ -60,8 +73,10 @@ Measure runOnce(const std::vector<std::string>& args, const fs::path& dir)
         if (chdir(dir.c_str()) != 0)
             _exit(127);
         int devnull = open("/dev/null", O_RDWR);
+        int console = open("console.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(devnull, 0);
-        dup2(devnull, 1);
+        dup2(console, 1);
+        dup2(console, 2);
         std::vector<char*> argv;
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -73,6 +88,7 @@ Measure runOnce(const std::vector<std::string>& args, const fs::path& dir)
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     m.peakKiB = usage.ru_maxrss;
     m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return m;
@@ -231,6 +247,7 @@ struct Result {
     std::string name;
     std::size_t inputBytes = 0;
     double medianSeconds = 0;
+    double medianCpu = 0;
     long peakKiB = 0;
 };
 
@@ -240,7 +257,7 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, int runs)
+Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, int runs, bool keep)
 {
     const fs::path dir = work / s.name;
     fs::remove_all(dir);
@@ -263,26 +280,34 @@ Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, i
     Result r;
     r.name = s.name;
     r.inputBytes = plugin.size();
-    std::vector<double> times;
+    std::vector<double> times, cpu;
+    bool failed = false;
     for (int i = 0; i < runs; ++i) {
         fs::remove(dir / "mw" / "bench_ob.esp");
         Measure m = runOnce({(dir / "prog" / "modshift").string(), (dir / "mw" / "bench.esp").string()}, dir);
-        if (m.status != 0)
-            std::fprintf(stderr, "%s: modshift ended with status %d\n", s.name.c_str(), m.status);
+        if (m.status != 0) {
+            std::fprintf(stderr, "%s: modshift ended with status %d, console in %s\n", s.name.c_str(), m.status,
+                         (dir / "console.txt").c_str());
+            failed = true;
+        }
         times.push_back(m.seconds);
+        cpu.push_back(m.cpuSeconds);
         r.peakKiB = std::max(r.peakKiB, m.peakKiB);
     }
     r.medianSeconds = median(times);
-    fs::remove_all(dir);
+    r.medianCpu = median(cpu);
+    if (!failed && !keep)
+        fs::remove_all(dir);
     return r;
 }
 
 void printResult(const Result& r)
 {
     double mib = static_cast<double>(r.inputBytes) / (1024.0 * 1024.0);
-    std::printf("%-28s input %8.1f MiB  median %7.3f s  %7.1f MiB/s  peak %7.1f MiB  (limit %7.1f MiB)\n",
-                r.name.c_str(), mib, r.medianSeconds, r.medianSeconds > 0 ? mib / r.medianSeconds : 0.0,
+    std::printf("%-22s input %6.1f MiB  wall %6.3f s  cpu %6.3f s  %6.1f MiB/s  peak %6.1f MiB (limit %6.1f)\n",
+                r.name.c_str(), mib, r.medianSeconds, r.medianCpu, r.medianSeconds > 0 ? mib / r.medianSeconds : 0.0,
                 static_cast<double>(r.peakKiB) / 1024.0, 2 * mib + 100);
+    std::fflush(stdout);
 }
 
 // One textured shape in a NiNode; `columns` x `rows` quads of a grid.
@@ -330,25 +355,42 @@ std::vector<std::uint8_t> gridMesh(int columns, int rows, bool shareVertices)
     return nif.build();
 }
 
-// `triangles` triangles in a zigzag band, each sharing one corner with the
-// next: 2 * triangles + 1 vertices.
-std::vector<std::uint8_t> chainMesh(int triangles)
+// A band of `triangles` triangles over triangles + 2 positions in a zigzag,
+// each triangle sharing an edge with the next, so the strip runs through in
+// triangles + 2 points. Every odd triangle names copies of its inner
+// positions (vertex numbers from triangles + 2 on), so the shape holds
+// 2 * triangles + 1 vertices and welding has to join the copies before the
+// strip can follow the edges. (Triangles that met only at corners would need
+// three strip points each and overrun the strip's 8192 points.)
+std::vector<std::uint8_t> bandMesh(int triangles)
 {
     lw::test::Nif4Builder nif;
     std::uint32_t root = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::Node>("Scene"));
     std::uint32_t shape = nif.add(lw::test::Nif4Builder::named<lw::test::Nif4Builder::TriShape>("Band"));
     lw::test::Nif4Builder::TriShapeData d;
     d.uvSets.resize(1);
-    for (int v = 0; v <= 2 * triangles; ++v) {
-        float x = static_cast<float>(v) * 5.0f;
-        float y = (v % 2) ? 10.0f : 0.0f;
+    const int positions = triangles + 2;
+    auto place = [&](int p) {
+        float x = static_cast<float>(p) * 5.0f;
+        float y = (p % 2) ? 10.0f : 0.0f;
         d.vertices.push_back({x, y, 0});
         d.normals.push_back({0, 0, 1});
         d.uvSets[0].push_back({x / 100.0f, y / 10.0f});
+    };
+    for (int p = 0; p < positions; ++p)
+        place(p);
+    for (int p = 1; p + 2 < positions; ++p) // copies of the inner positions 1 .. positions - 3
+        place(p);
+    auto corner = [&](int t, int p) {
+        bool copy = (t % 2) == 1 && p >= 1 && p + 2 < positions;
+        return static_cast<std::uint16_t>(copy ? positions - 1 + p : p);
+    };
+    for (int t = 0; t < triangles; ++t) {
+        if (t % 2 == 0)
+            d.triangles.push_back({corner(t, t), corner(t, t + 1), corner(t, t + 2)});
+        else
+            d.triangles.push_back({corner(t, t + 1), corner(t, t), corner(t, t + 2)});
     }
-    for (int t = 0; t < triangles; ++t)
-        d.triangles.push_back({static_cast<std::uint16_t>(2 * t), static_cast<std::uint16_t>(2 * t + 2),
-                               static_cast<std::uint16_t>(2 * t + 1)});
     d.radius = static_cast<float>(triangles) * 10.0f;
     std::uint32_t data = nif.add(std::move(d));
     nif.node(root).children = {shape};
@@ -356,7 +398,7 @@ std::vector<std::uint8_t> chainMesh(int triangles)
     return nif.build();
 }
 
-void benchMeshshift(const fs::path& bin, const fs::path& work, int runs)
+void benchMeshshift(const fs::path& bin, const fs::path& work, int runs, bool keep)
 {
     const fs::path dir = work / "meshes";
     fs::remove_all(dir);
@@ -375,7 +417,7 @@ void benchMeshshift(const fs::path& bin, const fs::path& work, int runs)
     };
     // 1,000 triangles: a 25 x 20 grid. The strip limit case: 4,095 triangles
     // with 8,191 vertices, the largest shape the strips accept.
-    std::vector<std::uint8_t> largest = chainMesh(4095);
+    std::vector<std::uint8_t> largest = bandMesh(4095);
     std::vector<Case> cases = {
         {"static, 1000 triangles", gridMesh(25, 20, true), {"-d", "sub\\static.nif"}},
         {"weapon (layer 5)", gridMesh(4, 10, true), {"-m", "5", "-l", "5", "-s", "4", "-q", "3", "-d", "sub\\weapon.nif"}},
@@ -385,7 +427,7 @@ void benchMeshshift(const fs::path& bin, const fs::path& work, int runs)
     };
     for (const Case& c : cases) {
         writeFile(dir / "mw" / "Meshes" / "mesh.nif", c.mesh);
-        std::vector<double> times;
+        std::vector<double> times, cpu;
         long peak = 0;
         int status = 0;
         for (int i = 0; i < runs; ++i) {
@@ -393,14 +435,24 @@ void benchMeshshift(const fs::path& bin, const fs::path& work, int runs)
             std::vector<std::string> args{(dir / "prog" / "meshshift").string(), "mesh.nif"};
             args.insert(args.end(), c.options.begin(), c.options.end());
             Measure m = runOnce(args, dir);
-            status = m.status;
+            if (m.status != 0)
+                status = m.status;
             times.push_back(m.seconds);
+            cpu.push_back(m.cpuSeconds);
             peak = std::max(peak, m.peakKiB);
         }
-        std::printf("meshshift %-24s median %7.1f ms  peak %6.1f MiB  status %d\n", c.name, median(times) * 1000.0,
-                    static_cast<double>(peak) / 1024.0, status);
+        std::printf("meshshift %-30s wall %7.1f ms  cpu %7.1f ms  peak %6.1f MiB  status %d\n", c.name,
+                    median(times) * 1000.0, median(cpu) * 1000.0, static_cast<double>(peak) / 1024.0, status);
+        std::fflush(stdout);
+        if (status != 0) {
+            std::ifstream console(dir / "console.txt");
+            std::string line;
+            while (std::getline(console, line))
+                std::printf("    | %s\n", line.c_str());
+        }
     }
-    fs::remove_all(dir);
+    if (!keep)
+        fs::remove_all(dir);
 }
 
 } // namespace
@@ -410,7 +462,8 @@ int main(int argc, char** argv)
     fs::path bin = LW_BIN_DIR;
     fs::path work = fs::temp_directory_path() / "lw-bench";
     int runs = 3;
-    bool quick = false;
+    bool quick = false, keep = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--bin" && i + 1 < argc)
@@ -419,51 +472,64 @@ int main(int argc, char** argv)
             work = argv[++i];
         else if (a == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--only" && i + 1 < argc)
+            only = argv[++i];
         else if (a == "--quick")
             quick = true;
+        else if (a == "--keep")
+            keep = true;
         else {
-            std::fprintf(stderr, "usage: lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]\n");
+            std::fprintf(stderr, "usage: lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]\n"
+                                 "                [--only full|refs|cells|meshshift] [--keep]\n");
             return 2;
         }
     }
+    auto wanted = [&](const char* part) { return only.empty() || only == part; };
     fs::create_directories(work);
     const int k = quick ? 8 : 1; // --quick divides the sizes
 
-    Size full{"full capacity"};
-    full.statics = 5000 / k;
-    full.itemsPerType = 1000 / k;
-    full.npcs = 5000 / k;
-    full.interiors = 1999 / k;
-    full.interiorRefs = 10;
-    full.gridPoints = 500;
-    full.exteriorSide = 64 / (quick ? 4 : 1);
-    full.exteriorRefs = 100000 / k;
-    full.outOfCellRefs = 9999 / k;
-    full.exteriorGridPoints = 500;
-    full.regions = 30;
-    full.doorPairs = 500 / k;
-    std::printf("modshift, %d runs each, every mesh present\n", runs);
-    printResult(benchModshift(full, bin, work, runs));
-
-    std::printf("\nseries: references doubling (exterior 16 x 16 cells)\n");
-    for (int refs : {12500, 25000, 50000, 100000}) {
-        Size s{"refs " + std::to_string(refs / k)};
-        s.statics = 100;
-        s.exteriorSide = 16;
-        s.exteriorRefs = refs / k;
-        printResult(benchModshift(s, bin, work, runs));
+    if (wanted("full")) {
+        Size full{"full capacity"};
+        full.statics = 5000 / k;
+        full.itemsPerType = 1000 / k;
+        full.npcs = 5000 / k;
+        full.interiors = 1999 / k;
+        full.interiorRefs = 10;
+        full.gridPoints = 500;
+        full.exteriorSide = 64 / (quick ? 4 : 1);
+        full.exteriorRefs = 100000 / k;
+        full.outOfCellRefs = 9999 / k;
+        full.exteriorGridPoints = 500;
+        full.regions = 30;
+        full.doorPairs = 500 / k;
+        std::printf("modshift, %d runs each (medians), every mesh present\n", runs);
+        printResult(benchModshift(full, bin, work, runs, keep));
     }
-    std::printf("\nseries: cells doubling (16 references each)\n");
-    for (int side : {16, 23, 32, 45, 64}) {
-        if (quick && side > 32)
-            break;
-        Size s{"exterior " + std::to_string(side) + " x " + std::to_string(side)};
-        s.statics = 100;
-        s.exteriorSide = side;
-        s.exteriorRefs = side * side * 16;
-        printResult(benchModshift(s, bin, work, runs));
+    if (wanted("refs")) {
+        std::printf("\nseries: references doubling (exterior 16 x 16 cells)\n");
+        for (int refs : {12500, 25000, 50000, 100000}) {
+            Size s{"refs " + std::to_string(refs / k)};
+            s.statics = 100;
+            s.exteriorSide = 16;
+            s.exteriorRefs = refs / k;
+            printResult(benchModshift(s, bin, work, runs, keep));
+        }
     }
-    std::printf("\n");
-    benchMeshshift(bin, work, std::max(runs, 5));
+    if (wanted("cells")) {
+        std::printf("\nseries: cells doubling (16 references each)\n");
+        for (int side : {16, 23, 32, 45, 64}) {
+            if (quick && side > 32)
+                break;
+            Size s{"exterior " + std::to_string(side) + " x " + std::to_string(side)};
+            s.statics = 100;
+            s.exteriorSide = side;
+            s.exteriorRefs = side * side * 16;
+            printResult(benchModshift(s, bin, work, runs, keep));
+        }
+    }
+    if (wanted("meshshift")) {
+        std::printf("\n");
+        benchMeshshift(bin, work, std::max(runs, 5), keep);
+    }
     return 0;
 }
