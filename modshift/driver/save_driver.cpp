@@ -44,6 +44,10 @@ void runConverters(Conversion& c)
     c.console.print("saving...\n");
     c.rng.seed();
     c.out.reset();
+    // Land makes the output up to about two and a half times the plugin; a
+    // buffer that large from the start is never copied while it fills, and
+    // pages not yet written cost no memory.
+    c.out.reserve(c.plugin.size() / 2 * 5 + (std::size_t{1} << 20));
     c.tables.clearAll();
     c.teleportDoors = 0;
     for (const SaveStep& step : kSteps)

@@ -11,6 +11,9 @@
 
 #include "modshift/tes4/tes4_writer.hpp"
 
+#include <new>
+#include <stdexcept>
+
 namespace lw::modshift {
 
 namespace {
@@ -107,6 +110,15 @@ void Tes4Writer::reset()
     formCounter_ = kFirstFormId;
     recordCount_ = 0;
     countField_ = 0;
+}
+
+void Tes4Writer::reserve(std::size_t bytes)
+{
+    try {
+        bytes_.reserve(bytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }
 
 void Tes4Writer::beginGroup(std::uint32_t label, std::uint32_t groupType)

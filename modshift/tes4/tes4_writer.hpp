@@ -71,6 +71,10 @@ public:
 
     // Empties the output; counter to kFirstFormId, record count and depth to 0.
     void reset();
+    // Room for `bytes` of output, so that a large output is not copied each
+    // time it outgrows its buffer. Only a hint: when the memory cannot be had,
+    // the output grows as it goes.
+    void reserve(std::size_t bytes);
 
     std::uint32_t nextFormId() { return formCounter_++; }
     std::uint32_t peekFormId() const { return formCounter_; }
