@@ -148,3 +148,54 @@ INSTANTIATE_TEST_SUITE_P(OptionStrings, RecordTypeMesh,
 
 } // namespace
 } // namespace lw::meshshift::collision::test
+
+namespace lw::meshshift::collision::test {
+namespace {
+
+// Links bent at random (to other blocks, to none, past the table) never make
+// the step or the writer read out of bounds; they convert or refuse.
+TEST(CollisionRobustness, RandomlyBentLinksConvertOrRefuse)
+{
+    std::uint32_t state = 777;
+    auto next = [&](std::uint32_t mod) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % mod;
+    };
+    const std::int32_t layers[] = {1, 2, 4, 5, 13};
+    int written = 0;
+    for (int round = 0; round < 150; ++round) {
+        CollisionFixture fx;
+        ASSERT_TRUE(fx.load(sampleMesh()));
+        const auto count = static_cast<std::uint32_t>(fx.job.blocks.size());
+        auto bent = [&]() -> Link {
+            const std::uint32_t pick = next(4);
+            return pick == 0 ? kNoLink : pick == 1 ? count + next(3000) : next(count);
+        };
+        for (int change = 0; change < 3; ++change) {
+            const Link at = next(count);
+            if (NiNode* node = fx.job.blocks.as<NiNode>(at)) {
+                if (!node->children.empty())
+                    node->children[next(static_cast<std::uint32_t>(node->children.size()))] = bent();
+                else
+                    node->children.push_back(bent());
+            } else if (NiTriShape* shape = fx.job.blocks.as<NiTriShape>(at)) {
+                shape->data = bent();
+            }
+        }
+        fx.options(static_cast<std::int32_t>(next(13)), layers[next(5)], 4, 3);
+        fx.job.options.wholeScene = next(2) == 1;
+        if (buildCollision(fx.job) != 0)
+            continue;
+        std::vector<std::uint8_t> bytes;
+        if (writeScene(fx.job, bytes) == 0) {
+            ++written;
+            Nif20File f = lw::test::readNif20(bytes);
+            EXPECT_TRUE(f.complete) << "round " << round << ": " << f.error;
+        }
+    }
+    RecordProperty("written", written);
+    EXPECT_GT(written, 0);
+}
+
+} // namespace
+} // namespace lw::meshshift::collision::test
