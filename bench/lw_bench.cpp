@@ -3,6 +3,7 @@
 //
 //   build-<you>/bench/lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]
 //                              [--only full|refs|cells|meshshift] [--keep]
+//   build-<you>/bench/lw_bench --identity <reference modshift> [--runs N]
 //
 // For each synthetic plugin it prepares a program folder copy, a source and a
 // target data folder with every mesh already present (so modshift starts no
@@ -13,6 +14,12 @@
 // included. --only runs one part; --keep leaves the generated folders below
 // the work folder (a failing run always leaves its folder, with the program's
 // console output in console.txt).
+//
+// --identity converts N (--runs) randomized plugins (random heights with
+// overflowing differences, normals, colours, textures, path grids with stray
+// links, reference positions) with the built modshift and with an earlier
+// build, and compares output files and console text byte for byte; it exits
+// with 1 when any differ. Keep a copy of modshift before restructuring code.
 // POSIX only: it measures child processes with wait4.
 
 #include <sys/resource.h>
@@ -27,6 +34,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,6 +56,21 @@ struct Size {
     int exteriorGridPoints = 0;
     int regions = 0;
     int doorPairs = 0;
+    std::uint32_t seed = 0; // not 0: land, path grids and positions drawn at random
+};
+
+// Values for the generated plugin: the fixed ones, or random ones when a seed
+// is given (for comparing two builds of modshift on varied content).
+class Noise {
+public:
+    explicit Noise(std::uint32_t seed) : on_(seed != 0), rng_(seed) {}
+    bool on() const { return on_; }
+    int pick(int lo, int hi, int fixed) { return on_ ? std::uniform_int_distribution<int>(lo, hi)(rng_) : fixed; }
+    bool chance(int percent) { return on_ && pick(0, 99, 100) < percent; }
+
+private:
+    bool on_;
+    std::mt19937 rng_;
 };
 
 struct Measure {
@@ -113,42 +136,57 @@ std::string id(const char* prefix, int i)
     return std::string(prefix) + std::to_string(i);
 }
 
-void pathGrid(Tes3Builder& b, int gx, int gy, int points, int spread)
+void pathGrid(Tes3Builder& b, Noise& noise, int gx, int gy, int points, int spread)
 {
+    points = noise.pick(1, points, points);
     b.record("PGRD");
     b.sub("DATA", Fields().i32(gx).i32(gy).u16(1024).i16(static_cast<std::int16_t>(points)));
     Fields pgrp, pgrc;
     for (int p = 0; p < points; ++p) {
-        int links = p + 1 < points ? 1 : 0;
-        pgrp.i32((p * 97) % spread).i32((p * 53) % spread).i32(0).u8(0).u8(static_cast<std::uint8_t>(links)).u16(0);
-        if (links)
-            pgrc.u32(static_cast<std::uint32_t>(p + 1));
+        int links = noise.pick(0, 3, p + 1 < points ? 1 : 0);
+        pgrp.i32(noise.pick(-300, spread + 300, (p * 97) % spread))
+            .i32(noise.pick(-300, spread + 300, (p * 53) % spread))
+            .i32(noise.pick(-2000, 2000, 0))
+            .u8(0)
+            .u8(static_cast<std::uint8_t>(links))
+            .u16(0);
+        for (int l = 0; l < links; ++l) // now and then a target past the list
+            pgrc.u32(static_cast<std::uint32_t>(noise.pick(0, points + 1, p + 1)));
     }
     b.sub("PGRP", pgrp);
     b.sub("PGRC", pgrc);
     b.end();
 }
 
-void land(Tes3Builder& b, int x, int y)
+void land(Tes3Builder& b, Noise& noise, int x, int y)
 {
     b.record("LAND");
     b.sub("INTV", Fields().i32(x).i32(y));
     b.u32("DATA", 0x0F);
     std::vector<std::uint8_t> normals(65 * 65 * 3, 0);
-    for (std::size_t i = 2; i < normals.size(); i += 3)
-        normals[i] = 127;
+    for (std::size_t i = 0; i < normals.size(); ++i)
+        normals[i] = static_cast<std::uint8_t>(noise.pick(0, 255, i % 3 == 2 ? 127 : 0));
     b.sub("VNML", normals);
     Fields heights;
-    heights.f32(static_cast<float>((x + y) & 7));
+    heights.f32(static_cast<float>(noise.pick(-5000, 5000, (x + y) & 7)));
+    const bool steep = noise.chance(20); // differences that overflow when re-based
     for (int i = 0; i < 65 * 65; ++i)
-        heights.i8(static_cast<std::int8_t>((i * 7 + x) % 5 - 2));
+        heights.i8(static_cast<std::int8_t>(noise.pick(steep ? -128 : -3, steep ? 127 : 3, (i * 7 + x) % 5 - 2)));
     heights.zeros(3);
     b.sub("VHGT", heights);
-    b.sub("VCLR", std::vector<std::uint8_t>(65 * 65 * 3, 200));
-    Fields vtex;
-    for (int i = 0; i < 256; ++i)
-        vtex.u16(static_cast<std::uint16_t>(1 + (i + x * 3 + y) % 3));
-    b.sub("VTEX", vtex);
+    if (!noise.chance(15)) {
+        std::vector<std::uint8_t> colours(65 * 65 * 3, 200);
+        for (std::uint8_t& v : colours)
+            v = static_cast<std::uint8_t>(noise.pick(0, 255, 200));
+        b.sub("VCLR", colours);
+    }
+    if (!noise.chance(15)) {
+        Fields vtex; // 0: the default texture; 4: a texture the plugin does not have
+        const int kinds = noise.pick(1, 4, 3);
+        for (int i = 0; i < 256; ++i)
+            vtex.u16(static_cast<std::uint16_t>(noise.pick(0, kinds, 1 + (i + x * 3 + y) % 3)));
+        b.sub("VTEX", vtex);
+    }
     b.end();
 }
 
@@ -161,6 +199,7 @@ void reference(Tes3Builder& b, std::uint32_t index, const std::string& name, flo
 // target, as modshift looks for them).
 std::vector<std::uint8_t> buildPlugin(const Size& s, std::vector<std::string>& meshes)
 {
+    Noise noise(s.seed);
     Tes3Builder b;
     b.header("bench", "synthetic plugin");
     for (int i = 0; i < 3; ++i)
@@ -211,7 +250,7 @@ std::vector<std::uint8_t> buildPlugin(const Size& s, std::vector<std::string>& m
         }
         b.end();
         if (s.gridPoints > 0)
-            pathGrid(b, 0, 0, s.gridPoints, 2000);
+            pathGrid(b, noise, 0, 0, s.gridPoints, 2000);
     }
 
     const int half = s.exteriorSide / 2;
@@ -226,7 +265,8 @@ std::vector<std::uint8_t> buildPlugin(const Size& s, std::vector<std::string>& m
                 b.text("RGNN", id("region", cellIndex % s.regions));
             for (int r = 0; r < refsPerCell; ++r)
                 reference(b, ref++, id("stat", (cellIndex + r) % std::max(1, s.statics)),
-                          static_cast<float>(x * 8192 + (r * 397) % 8192), static_cast<float>(y * 8192 + (r * 211) % 8192));
+                          static_cast<float>(x * 8192 + noise.pick(-3000, 11000, (r * 397) % 8192)),
+                          static_cast<float>(y * 8192 + noise.pick(-3000, 11000, (r * 211) % 8192)));
             for (int r = 0; r < outPerCell; ++r) // standing one cell to the east
                 reference(b, ref++, id("stat", r % std::max(1, s.statics)), static_cast<float>(x * 8192 + 8192 + 100),
                           static_cast<float>(y * 8192 + 100));
@@ -236,9 +276,9 @@ std::vector<std::uint8_t> buildPlugin(const Size& s, std::vector<std::string>& m
                     .sub("DATA", Fields().f32(static_cast<float>(x * 8192 + 50)).f32(static_cast<float>(y * 8192 + 50)).zeros(16));
             }
             b.end();
-            land(b, x, y);
+            land(b, noise, x, y);
             if (s.exteriorGridPoints > 0)
-                pathGrid(b, x, y, s.exteriorGridPoints, 8192);
+                pathGrid(b, noise, x, y, s.exteriorGridPoints, 8192);
         }
     return b.bytes();
 }
@@ -257,9 +297,10 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, int runs, bool keep)
+// A program folder copy, the plugin and every mesh it names in the target
+// folder, below work/<name>; the plugin's size.
+std::size_t prepare(const Size& s, const fs::path& bin, const fs::path& dir)
 {
-    const fs::path dir = work / s.name;
     fs::remove_all(dir);
     fs::create_directories(dir / "prog");
     for (const char* f : {"modshift", "meshshift"})
@@ -277,14 +318,25 @@ Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, i
         std::replace(m.begin(), m.end(), '\\', '/');
         touch(dir / "ob" / "meshes" / m);
     }
+    return plugin.size();
+}
+
+Measure runModshift(const fs::path& dir)
+{
+    fs::remove(dir / "mw" / "bench_ob.esp");
+    return runOnce({(dir / "prog" / "modshift").string(), (dir / "mw" / "bench.esp").string()}, dir);
+}
+
+Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, int runs, bool keep)
+{
+    const fs::path dir = work / s.name;
     Result r;
     r.name = s.name;
-    r.inputBytes = plugin.size();
+    r.inputBytes = prepare(s, bin, dir);
     std::vector<double> times, cpu;
     bool failed = false;
     for (int i = 0; i < runs; ++i) {
-        fs::remove(dir / "mw" / "bench_ob.esp");
-        Measure m = runOnce({(dir / "prog" / "modshift").string(), (dir / "mw" / "bench.esp").string()}, dir);
+        Measure m = runModshift(dir);
         if (m.status != 0) {
             std::fprintf(stderr, "%s: modshift ended with status %d, console in %s\n", s.name.c_str(), m.status,
                          (dir / "console.txt").c_str());
@@ -299,6 +351,55 @@ Result benchModshift(const Size& s, const fs::path& bin, const fs::path& work, i
     if (!failed && !keep)
         fs::remove_all(dir);
     return r;
+}
+
+std::string readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Converts `count` randomized plugins with the built modshift and with
+// `reference` (an earlier build) and compares the output files and the
+// console text byte for byte. True when all are identical.
+bool compareBuilds(const fs::path& bin, const fs::path& reference, const fs::path& work, int count)
+{
+    bool same = true;
+    for (int i = 1; i <= count; ++i) {
+        Size s{"identity " + std::to_string(i)};
+        s.seed = static_cast<std::uint32_t>(i);
+        s.statics = 50;
+        s.itemsPerType = 10;
+        s.npcs = 20;
+        s.interiors = 12;
+        s.interiorRefs = 10;
+        s.gridPoints = 500;
+        s.exteriorSide = 4 + i % 5;
+        s.exteriorRefs = s.exteriorSide * s.exteriorSide * 20;
+        s.outOfCellRefs = s.exteriorSide * 3;
+        s.exteriorGridPoints = 500;
+        s.regions = 5;
+        s.doorPairs = 6;
+        const fs::path dir = work / s.name;
+        std::size_t size = prepare(s, bin, dir);
+        std::string output[2], console[2];
+        int status[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            if (k == 1)
+                fs::copy_file(reference, dir / "prog" / "modshift", fs::copy_options::overwrite_existing);
+            status[k] = runModshift(dir).status;
+            output[k] = readAll(dir / "mw" / "bench_ob.esp");
+            console[k] = readAll(dir / "console.txt");
+        }
+        bool ok = status[0] == status[1] && output[0] == output[1] && console[0] == console[1];
+        std::printf("%-14s input %8zu bytes  output %9zu bytes  console %7zu bytes  %s\n", s.name.c_str(), size,
+                    output[0].size(), console[0].size(), ok ? "identical" : "DIFFERENT");
+        std::fflush(stdout);
+        if (ok)
+            fs::remove_all(dir);
+        same = same && ok;
+    }
+    return same;
 }
 
 void printResult(const Result& r)
@@ -464,6 +565,7 @@ int main(int argc, char** argv)
     int runs = 3;
     bool quick = false, keep = false;
     std::string only;
+    fs::path reference;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--bin" && i + 1 < argc)
@@ -478,14 +580,18 @@ int main(int argc, char** argv)
             quick = true;
         else if (a == "--keep")
             keep = true;
+        else if (a == "--identity" && i + 1 < argc)
+            reference = argv[++i];
         else {
             std::fprintf(stderr, "usage: lw_bench [--bin <program folder>] [--work <folder>] [--runs N] [--quick]\n"
-                                 "                [--only full|refs|cells|meshshift] [--keep]\n");
+                                 "                [--only full|refs|cells|meshshift] [--keep] [--identity <reference modshift>]\n");
             return 2;
         }
     }
     auto wanted = [&](const char* part) { return only.empty() || only == part; };
     fs::create_directories(work);
+    if (!reference.empty())
+        return compareBuilds(bin, fs::absolute(reference), work, runs) ? 0 : 1;
     const int k = quick ? 8 : 1; // --quick divides the sizes
 
     if (wanted("full")) {
