@@ -140,7 +140,7 @@ void applyPreset(bhkRigidBodyT& body, std::int32_t layer)
     body.penetrationDepth = 0.15f;
 }
 
-// Step 2: the node that carries the collision object.
+// The node that carries the collision object.
 int chooseCollisionParent(CollisionRun& run)
 {
     if (run.blocks.empty()) {
@@ -170,11 +170,10 @@ int chooseCollisionParent(CollisionRun& run)
     else
         node->children[0] = 0;
     run.parentNode = node;
-    run.appendedParent = true;
     return 0;
 }
 
-// Step 4: the node whose extra-data list gets the appended extra data.
+// The node whose extra-data list gets the appended extra data.
 int chooseHost(CollisionRun& run)
 {
     NiNode* templateRoot = run.templ.as<NiNode>(kTemplateRoot);
@@ -201,7 +200,7 @@ int chooseHost(CollisionRun& run)
     return 0;
 }
 
-// Step 5: BSXFlags and the layer's extra data (or the -h block).
+// BSXFlags and the layer's extra data (or the -h block).
 int appendExtraData(CollisionRun& run)
 {
     const std::int32_t layer = run.options.layer;
@@ -227,7 +226,7 @@ int appendExtraData(CollisionRun& run)
     return buildAnimatedGraph(run);
 }
 
-// Step 6: collision object, rigid body and shape.
+// Collision object, rigid body and shape.
 int buildCollisionObject(CollisionRun& run)
 {
     const int objectBlock = run.templ.find("bhkCollisionObject");
@@ -318,7 +317,7 @@ bool dataStillUsed(const BlockTable& blocks, Link data, const std::vector<Link>&
     return false;
 }
 
-// Step 7: the RootCollisionNode is Morrowind's collision; Havok replaces it.
+// The RootCollisionNode is Morrowind's collision; Havok replaces it.
 void dropRootCollision(CollisionRun& run)
 {
     const int found = run.blocks.findType("RootCollisionNode");
@@ -346,7 +345,7 @@ void dropRootCollision(CollisionRun& run)
             run.blocks.drop(data);
 }
 
-// Step 8: properties and effects the target game does not take.
+// Properties and effects the target game does not take.
 void dropUnsupported(CollisionRun& run)
 {
     for (std::size_t e = 0; e < run.blocks.size(); ++e) {

@@ -55,7 +55,6 @@ struct CollisionRun {
     Link host = kNoLink;   // the node whose extra-data list receives the extra data
     NiNode* hostNode = nullptr;
     Link templateManager = kNoLink; // template block 0's controller, as read
-    bool appendedParent = false;
 
     // Appends an entry; kNoLink after "too many blocks!" when the table is full.
     Link append(std::string_view typeName, BlockRecord* record);
