@@ -456,3 +456,35 @@ TEST(TemplateReader, TestTemplateHoldsTheBlocksTheCollisionStepTakes)
 
 } // namespace
 } // namespace lw::meshshift::testing
+
+namespace lw::meshshift::testing {
+namespace {
+
+// Random damage to a valid template: refused with a message or read whole;
+// never a read past the image (the sanitizer build watches).
+TEST(TemplateReader, DamagedCopiesAreRefusedOrRead)
+{
+    const auto original = templateFile(templateTypesOnly(everyWrittenType()));
+    std::uint32_t state = 0x9E3779B9u;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        Console console = Console::capturing();
+        TemplateTable templ;
+        templ.image = original;
+        const int flips = 1 + static_cast<int>(next() % 4);
+        for (int i = 0; i < flips; ++i)
+            templ.image[next() % templ.image.size()] = static_cast<std::uint8_t>(next());
+        if (readTemplate(console, templ) != 0)
+            ASSERT_FALSE(console.captured().empty()) << round;
+        else
+            ASSERT_LE(templ.size(), kMaxBlocks);
+    }
+}
+
+} // namespace
+} // namespace lw::meshshift::testing
