@@ -16,7 +16,9 @@
 
 #include "modshift/world/landscape.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 
 #include "common/io/byte_cursor.hpp"
@@ -100,12 +102,15 @@ HeightResult writeHeights(Conversion& c, ByteWriter& w, const Heights& h, int ox
     std::int32_t running = base; // the first column's accumulated height
     const bool west = ox == 0;
 
+    // The window's 33 x 33 differences are gathered here and written at once.
+    std::array<std::uint8_t, std::size_t{kWindowSide} * kWindowSide> deltas{};
+    std::size_t emitted = 0;
     auto emit = [&](std::int32_t delta) {
         if (delta < -128 || delta > 127) {
             c.console.print("Overflow during landmass conversion! May be corrected by the TESCS\n");
             delta = delta < 0 ? -128 : 127;
         }
-        w.i8(static_cast<std::int8_t>(delta));
+        deltas[emitted++] = static_cast<std::uint8_t>(static_cast<std::int8_t>(delta));
         return delta;
     };
 
@@ -149,6 +154,7 @@ HeightResult writeHeights(Conversion& c, ByteWriter& w, const Heights& h, int ox
         result.out1 = base; // the west window's first edge value, when chained
     }
     result.out2 = running;
+    w.bytes(deltas);
     w.u8(0xD6);
     w.u8(0x7D);
     w.u8(0x10);
@@ -247,11 +253,23 @@ void writeTextureLayers(SubrecordBuffer& sub, const TextureMap& primary, const T
             a.u8(0);
             a.u16(layer);
             sub.finish();
-            ByteWriter& v = sub.begin(makeTag("VTXT"));
+            // Up to 289 points per layer and some 16,000 records: the points
+            // are laid out in one block rather than byte by byte.
+            std::vector<std::uint8_t>& v = sub.begin(makeTag("VTXT")).buffer();
+            std::size_t at = v.size();
+            v.resize(at + points.size() * 8);
             for (const Point& p : points) {
-                v.u16(p.position);
-                v.u16(0); // filler, read by nobody
-                v.f32(p.opacity);
+                const std::uint32_t opacity = std::bit_cast<std::uint32_t>(p.opacity);
+                const std::uint8_t bytes[8] = {static_cast<std::uint8_t>(p.position),
+                                               static_cast<std::uint8_t>(p.position >> 8),
+                                               0, // filler, read by nobody
+                                               0,
+                                               static_cast<std::uint8_t>(opacity),
+                                               static_cast<std::uint8_t>(opacity >> 8),
+                                               static_cast<std::uint8_t>(opacity >> 16),
+                                               static_cast<std::uint8_t>(opacity >> 24)};
+                std::copy(std::begin(bytes), std::end(bytes), v.begin() + static_cast<std::ptrdiff_t>(at));
+                at += 8;
             }
             sub.finish();
             ++layer;
@@ -277,11 +295,21 @@ bool present(const RecordTree& tree, std::int32_t node) { return node >= 0 && no
 std::uint32_t adler32(std::span<const std::uint8_t> data)
 {
     constexpr std::uint32_t kMod = 65521;
+    // The longest run of bytes whose sums stay below 2^32 when a and b start
+    // just below the modulus: reducing once per run gives the same values as
+    // reducing after every byte, at a fraction of the divisions.
+    constexpr std::size_t kRun = 5552;
     std::uint32_t a = 1;
     std::uint32_t b = 0;
-    for (std::uint8_t byte : data) {
-        a = (a + byte) % kMod;
-        b = (b + a) % kMod;
+    std::size_t i = 0;
+    while (i < data.size()) {
+        const std::size_t end = std::min(data.size(), i + kRun);
+        for (; i < end; ++i) {
+            a += data[i];
+            b += a;
+        }
+        a %= kMod;
+        b %= kMod;
     }
     return (b << 16) | a;
 }

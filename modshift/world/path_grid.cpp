@@ -14,6 +14,8 @@
 
 #include "modshift/world/path_grid.hpp"
 
+#include <array>
+#include <bit>
 #include <vector>
 
 #include "common/io/byte_cursor.hpp"
@@ -169,15 +171,24 @@ int writePathGrid(Conversion& c, int interior, int cellX, int cellY, int ox, int
     SubrecordBuffer sub;
     sub.u16(makeTag("DATA"), static_cast<std::uint16_t>(kept));
     {
+        // Up to 500 points in each of some 18,000 grids: every point's 16
+        // bytes are laid out together and appended in one go.
         ByteWriter& w = sub.begin(makeTag("PGRP"));
         for (const Point& p : points) {
             if (p.newIndex < 0)
                 continue;
-            worldPosition(w, p);
-            w.u8(static_cast<std::uint8_t>(p.connections));
-            w.u8(0xCD);
-            w.u8(0xCD);
-            w.u8(0xCD);
+            std::array<std::uint8_t, 16> bytes{};
+            auto put = [&](std::size_t at, float v) {
+                const auto u = std::bit_cast<std::uint32_t>(v);
+                for (std::size_t i = 0; i < 4; ++i)
+                    bytes[at + i] = static_cast<std::uint8_t>(u >> (8 * i));
+            };
+            put(0, static_cast<float>(std::int64_t{p.x} + worldX));
+            put(4, static_cast<float>(std::int64_t{p.y} + worldY));
+            put(8, static_cast<float>(p.z));
+            bytes[12] = static_cast<std::uint8_t>(p.connections);
+            bytes[13] = bytes[14] = bytes[15] = 0xCD;
+            w.bytes(bytes);
         }
         sub.finish();
     }
