@@ -64,7 +64,13 @@ int main(int argc, char** argv)
         if (meshes.size() < 6)
             meshes.push_back(m.bytes);
     seeds["fuzz_nif4"] = meshes;
-    seeds["fuzz_meshshift"] = meshes;
+    // fuzz_meshshift reads its options from a first byte: layers 1, 2 and 4.
+    for (const auto& m : meshes)
+        for (int choice : {0, 1, 2}) {
+            std::vector<std::uint8_t> seed{static_cast<std::uint8_t>(choice)};
+            seed.insert(seed.end(), m.begin(), m.end());
+            seeds["fuzz_meshshift"].push_back(std::move(seed));
+        }
 
     std::ifstream templ(LW_BIN_DIR "/bhktemp.nif", std::ios::binary);
     seeds["fuzz_template"] = {std::vector<std::uint8_t>(std::istreambuf_iterator<char>(templ), {})};

@@ -6,6 +6,24 @@
 
 namespace lw::modshift {
 
+bool unsafeModelPath(std::string_view modelPath)
+{
+    if (modelPath.find_first_of("\":") != std::string_view::npos)
+        return true;
+    if (modelPath.starts_with('\\') || modelPath.starts_with('/'))
+        return true;
+    std::size_t start = 0;
+    while (start <= modelPath.size()) {
+        std::size_t end = modelPath.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = modelPath.size();
+        if (modelPath.substr(start, end - start) == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 std::string convertedMeshName(std::string_view modelPath)
 {
     return convertIdentifier(modelPath.substr(0, modelPath.size() - 4)) + ".nif";
@@ -17,6 +35,10 @@ MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& 
     auto model = replaceExtensionInPlace(c.tree, modlNode, ".nif");
     if (!model)
         return result;
+    if (unsafeModelPath(*model)) {
+        c.console.print("unusable model path %s\n", std::string(*model).c_str());
+        return result;
+    }
 
     const std::string name = convertedMeshName(*model);
     const std::string& asset = c.config.assetSubfolder;

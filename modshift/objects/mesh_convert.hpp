@@ -36,8 +36,17 @@ struct MeshResult {
 // become ".nif") and converts the mesh as needed. A model path of fewer than
 // four characters cannot be named and is refused without starting anything.
 // When the converter cannot be started at all, a message names the program
-// and the record is refused.
+// and the record is refused. A model path that could lead the converter
+// outside the data folders (see unsafeModelPath) is refused with the message
+// "unusable model path %s\n", without starting anything.
 MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& request);
+
+// Whether a model path must not reach the mesh converter: a double quote
+// (it would end the quoted name on the command line and let the plugin add
+// options of its own), a leading "\\" or "/" or a drive (the converter would
+// find it outside the source data folder and write its output relative to the
+// current folder), or a ".." folder (the same by climbing out).
+bool unsafeModelPath(std::string_view modelPath);
 
 // The converted mesh name N of an already normalised model path.
 std::string convertedMeshName(std::string_view modelPath);

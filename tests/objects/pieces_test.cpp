@@ -133,6 +133,29 @@ TEST_F(MeshCase, APathTooShortToNameIsRefusedWithoutAProcess)
     EXPECT_TRUE(run.platform.commands.empty());
 }
 
+// A model path that could carry options of its own onto the converter's
+// command line, or lead it outside the data folders, never reaches it, even
+// when a converted mesh of that name already exists.
+TEST_F(MeshCase, UnsafeModelPathsAreRefusedWithoutAProcess)
+{
+    for (std::string path : {"a\" -d ..\\..\\evil.nif a.nif", "..\\up.nif", "x\\..\\..\\up.nif", "x/../up.nif",
+                             "\\rooted.nif", "/rooted.nif", "C:\\drive.nif"}) {
+        SCOPED_TRACE(path);
+        run.reset();
+        model(path);
+        const std::string normalised(run.c->tree.text(modl));
+        run.platform.put("O:\\Oblivion\\Data\\Meshes\\mw\\" + convertedMeshName(normalised), "old");
+        MeshResult r = convertMesh(*run.c, modl, MeshRequest{"", "\" -d ", false, "door: %s\n"});
+        EXPECT_FALSE(r.keep);
+        EXPECT_FALSE(r.started);
+        EXPECT_TRUE(r.modelPath.empty());
+        EXPECT_TRUE(run.platform.commands.empty());
+        EXPECT_EQ(run.text(), "unusable model path " + normalised + "\n");
+    }
+    for (std::string_view fine : {"x\\ex_common house.nif", "a..b\\c.nif", "...\\d.nif", ".\\e.nif", "f..\\g.nif"})
+        EXPECT_FALSE(unsafeModelPath(fine)) << fine;
+}
+
 TEST(ItemLookup, SearchesBooksWeaponsArmourMiscLightsInOrder)
 {
     std::vector<std::uint8_t> names = {'0', 'k', 'e', 'y', 0, '0', 'k', 'e', 'y', 0,
