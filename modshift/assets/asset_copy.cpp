@@ -1,6 +1,8 @@
 #include "modshift/assets/asset_copy.hpp"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/fs/folders.hpp"
 #include "modshift/driver/conversion.hpp"
@@ -8,6 +10,32 @@
 namespace lw::modshift {
 
 namespace {
+
+// A source name with a ".." folder would reach files outside the source data
+// folder's asset folders; such a name counts as missing there.
+bool climbsOut(std::string_view source)
+{
+    std::size_t start = 0;
+    while (start <= source.size()) {
+        std::size_t end = source.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = source.size();
+        if (source.substr(start, end - start) == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// A loose source file below the source data folder, when there is one.
+std::optional<std::string> findLoose(Conversion& c, std::string_view folder, std::string_view source,
+                                     std::string& path)
+{
+    path = c.config.sourceData + std::string(folder) + std::string(source);
+    if (climbsOut(source))
+        return std::nullopt;
+    return c.platform.findFile(path);
+}
 
 // The normal map's name: the texture's ".dds" becomes "_n.dds".
 std::string normalMapPath(const std::string& texture)
@@ -22,8 +50,8 @@ void copyTexture(Conversion& c, std::string_view source, std::string_view destin
     std::string target = c.config.targetData + "\\Textures\\" + std::string(destination);
     if (!c.platform.findFile(target)) {
         createFoldersFor(c.platform, target);
-        const std::string loose = c.config.sourceData + "\\Textures\\" + std::string(source);
-        if (auto found = c.platform.findFile(loose)) {
+        std::string loose;
+        if (auto found = findLoose(c, "\\Textures\\", source, loose)) {
             c.console.print("Texture file %s copied\n", found->c_str());
             c.platform.copyFileNoReplace(loose, target);
         } else {
@@ -47,8 +75,8 @@ void copyIcon(Conversion& c, std::string_view source, std::string_view destinati
         return;
     }
     createFoldersFor(c.platform, target);
-    const std::string loose = c.config.sourceData + "\\Icons\\" + std::string(source);
-    if (auto found = c.platform.findFile(loose)) {
+    std::string loose;
+    if (auto found = findLoose(c, "\\Icons\\", source, loose)) {
         c.console.print("Icon file %s copied\n", found->c_str());
         c.platform.copyFileNoReplace(loose, target);
         return;
@@ -64,8 +92,8 @@ void copySound(Conversion& c, std::string_view source, std::string_view destinat
     if (c.platform.findFile(target))
         return;
     createFoldersFor(c.platform, target);
-    const std::string loose = c.config.sourceData + "\\Sound\\" + std::string(source);
-    if (c.platform.findFile(loose))
+    std::string loose;
+    if (findLoose(c, "\\Sound\\", source, loose))
         c.platform.copyFileNoReplace(loose, target);
     else
         c.console.print("Sound file %s does not exist\n", loose.c_str());

@@ -110,5 +110,24 @@ TEST_F(Copiers, SoundsAreCopiedLooseOrReportedMissing)
     EXPECT_EQ(run.text(), "Sound file M:\\Morrowind\\Data Files\\Sound\\Fx\\gone.wav does not exist\n");
 }
 
+TEST_F(Copiers, SourceNamesThatClimbOutOfTheDataFoldersCountAsMissing)
+{
+    run.platform.put("M:\\Morrowind\\Data Files\\Textures\\..\\..\\secret.dds", "secret");
+    run.platform.put("M:\\Morrowind\\Data Files\\Icons\\w\\..\\..\\..\\secret.dds", "secret");
+    run.platform.put("M:\\Morrowind\\Data Files\\Sound\\../../secret.wav", "secret");
+    copyTexture(*run.c, "..\\..\\secret.dds", "Landscape\\mw\\PPSecret.dds");
+    copyIcon(*run.c, "w\\..\\..\\..\\secret.dds", "Weapons\\mw\\w\\s.dds");
+    copySound(*run.c, "../../secret.wav", "fx\\mw\\s.wav");
+    EXPECT_FALSE(run.platform.has(kTextures + "Landscape\\mw\\PPSecret.dds"));
+    EXPECT_EQ(run.platform.textOf(kTextures + "Landscape\\mw\\PPSecret_n.dds"), "template normal");
+    EXPECT_EQ(run.platform.textOf(kIcons + "Weapons\\mw\\w\\s.dds"), "placeholder");
+    EXPECT_FALSE(run.platform.has("O:\\Oblivion\\Data\\Sound\\fx\\mw\\s.wav"));
+    EXPECT_EQ(run.text(), "Sound file M:\\Morrowind\\Data Files\\Sound\\../../secret.wav does not exist\n");
+    // Names that merely hold dots are fine.
+    run.platform.put("M:\\Morrowind\\Data Files\\Textures\\a..b\\x.dds", "dots");
+    copyTexture(*run.c, "a..b\\x.dds", "Landscape\\mw\\x.dds");
+    EXPECT_EQ(run.platform.textOf(kTextures + "Landscape\\mw\\x.dds"), "dots");
+}
+
 } // namespace
 } // namespace lw::test
