@@ -1,6 +1,7 @@
 #pragma once
 // The whole run of modshift: start-up, loading, parsing and the save driver.
 
+#include <cstddef>
 #include <span>
 #include <string>
 
@@ -18,9 +19,14 @@ struct Conversion;
 // result is always 0.
 int runModshift(std::span<const std::string> args, Platform& platform, Console& console);
 
-// Calls every converter in order into the in-memory output and patches the
-// record count (seeding the random numbers and resetting the counters first).
-void runConverters(Conversion& c);
+class OutputSink;
+
+// Calls every converter in order into the output and patches the record count
+// (seeding the random numbers and resetting the counters first). Without a
+// sink the whole output stays in c.out; with one it is handed to the sink in
+// blocks of about `blockSize` bytes as it is written, and completely at the
+// end. False when the sink refused a write.
+bool runConverters(Conversion& c, OutputSink* sink = nullptr, std::size_t blockSize = 0);
 
 // runConverters, then the output is written to the output path, followed by
 // the closing messages. 0, or -1 when the output file could not be written.

@@ -39,20 +39,24 @@ constexpr std::array<SaveStep, 24> kSteps = {{
 
 std::span<const SaveStep> saveSteps() { return kSteps; }
 
-void runConverters(Conversion& c)
+bool runConverters(Conversion& c, OutputSink* sink, std::size_t blockSize)
 {
     c.console.print("saving...\n");
     c.rng.seed();
     c.out.reset();
-    // Land makes the output up to about two and a half times the plugin; a
-    // buffer that large from the start is never copied while it fills, and
-    // pages not yet written cost no memory.
-    c.out.reserve(c.plugin.size() / 2 * 5 + (std::size_t{1} << 20));
+    c.out.streamTo(sink, blockSize);
+    // Held in memory, land makes the output up to about two and a half times
+    // the plugin; a buffer that large from the start is never copied while it
+    // fills, and pages not yet written cost no memory. Streamed, one block
+    // and the record that overflows it are held at a time.
+    const std::size_t margin = std::size_t{1} << 20;
+    c.out.reserve(sink != nullptr ? blockSize + margin : c.plugin.size() / 2 * 5 + margin);
     c.tables.clearAll();
     c.teleportDoors = 0;
     for (const SaveStep& step : kSteps)
         step.run(c); // a converter that stops early has printed why; the run goes on
     c.out.patchRecordCount();
+    return c.out.flush();
 }
 
 int saveDriver(Conversion& c)

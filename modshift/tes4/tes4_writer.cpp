@@ -11,6 +11,7 @@
 
 #include "modshift/tes4/tes4_writer.hpp"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -106,6 +107,10 @@ void SubrecordBuffer::finish()
 void Tes4Writer::reset()
 {
     bytes_.clear();
+    base_ = 0;
+    sink_ = nullptr;
+    blockSize_ = 0;
+    sinkFailed_ = false;
     groups_.clear();
     formCounter_ = kFirstFormId;
     recordCount_ = 0;
@@ -121,9 +126,59 @@ void Tes4Writer::reserve(std::size_t bytes)
     }
 }
 
+void Tes4Writer::streamTo(OutputSink* sink, std::size_t blockSize)
+{
+    sink_ = sink;
+    blockSize_ = blockSize;
+}
+
+void Tes4Writer::handOverWhenFull()
+{
+    if (sink_ == nullptr || bytes_.size() < blockSize_)
+        return;
+    if (!sink_->write(bytes_))
+        sinkFailed_ = true;
+    base_ += bytes_.size();
+    bytes_.clear(); // the buffer keeps its room for the next block
+}
+
+bool Tes4Writer::flush()
+{
+    if (sink_ != nullptr && !bytes_.empty()) {
+        if (!sink_->write(bytes_))
+            sinkFailed_ = true;
+        base_ += bytes_.size();
+        bytes_.clear();
+    }
+    return !sinkFailed_;
+}
+
+void Tes4Writer::patch(std::size_t position, std::span<const std::uint8_t> bytes)
+{
+    if (position > this->position() || bytes.size() > this->position() - position)
+        return;
+    std::size_t done = 0;
+    if (position < base_) {
+        // Already with the sink (base_ is 0 without one).
+        done = std::min(bytes.size(), base_ - position);
+        if (!sink_->writeAt(position, bytes.first(done)))
+            sinkFailed_ = true;
+    }
+    for (; done < bytes.size(); ++done)
+        bytes_[position + done - base_] = bytes[done];
+}
+
+void Tes4Writer::patchU32(std::size_t position, std::uint32_t value)
+{
+    const std::uint8_t le[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    patch(position, le);
+}
+
 void Tes4Writer::beginGroup(std::uint32_t label, std::uint32_t groupType)
 {
-    groups_.push_back(OpenGroup{bytes_.size()});
+    handOverWhenFull();
+    groups_.push_back(OpenGroup{position()});
     writer_.u32(makeTag("GRUP"));
     writer_.u32(20);
     writer_.u32(label);
@@ -138,7 +193,7 @@ void Tes4Writer::endGroup()
         return;
     std::size_t header = groups_.back().headerPosition;
     groups_.pop_back();
-    writer_.patchU32(header + 4, static_cast<std::uint32_t>(bytes_.size() - header));
+    patchU32(header + 4, static_cast<std::uint32_t>(position() - header));
 }
 
 std::size_t Tes4Writer::writeRecord(Tag tag, std::uint32_t flags, std::uint32_t formId,
@@ -150,7 +205,8 @@ std::size_t Tes4Writer::writeRecord(Tag tag, std::uint32_t flags, std::uint32_t 
 std::size_t Tes4Writer::writeRecordData(Tag tag, std::uint32_t flags, std::uint32_t formId,
                                         std::span<const std::uint8_t> data, std::uint32_t lastWord)
 {
-    std::size_t at = bytes_.size();
+    handOverWhenFull();
+    std::size_t at = position();
     writer_.u32(tag);
     writer_.u32(static_cast<std::uint32_t>(data.size()));
     writer_.u32(flags);
@@ -163,9 +219,7 @@ std::size_t Tes4Writer::writeRecordData(Tag tag, std::uint32_t flags, std::uint3
 
 void Tes4Writer::patchRecordCount()
 {
-    if (countField_ + 4 > bytes_.size())
-        return;
-    writer_.patchU32(countField_, static_cast<std::uint32_t>(recordCount_));
+    patchU32(countField_, static_cast<std::uint32_t>(recordCount_));
 }
 
 } // namespace lw::modshift

@@ -3,6 +3,12 @@
 // subrecords are built in a SubrecordBuffer first and the record size is taken
 // from it; a group's size is patched into its header when it ends. The form
 // identifier counter and the record count live here too.
+//
+// The output can also be streamed: with a sink attached, the bytes held are
+// handed to the sink in blocks as records are written, so a large output
+// never sits in memory whole; values patched later (group sizes, the record
+// count, door links) are rewritten in the sink when they lie before the
+// bytes still held. Positions are always file offsets.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +66,15 @@ private:
     bool opened_ = false;
 };
 
+// Where a streamed output goes: bytes appended in order, and rewrites of
+// bytes it already received.
+class OutputSink {
+public:
+    virtual ~OutputSink() = default;
+    virtual bool write(std::span<const std::uint8_t> bytes) = 0;
+    virtual bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
+
 class Tes4Writer {
 public:
     static constexpr std::uint32_t kFirstFormId = 0x01000CE6;
@@ -69,8 +84,16 @@ public:
     Tes4Writer(const Tes4Writer&) = delete; // the writer refers to its own buffer
     Tes4Writer& operator=(const Tes4Writer&) = delete;
 
-    // Empties the output; counter to kFirstFormId, record count and depth to 0.
+    // Empties the output and detaches a sink; counter to kFirstFormId, record
+    // count and depth to 0.
     void reset();
+    // From now on, once `blockSize` bytes or more are held when a record or
+    // group starts, they are handed to `sink` (nullptr: everything stays in
+    // memory). Attach it before anything is written.
+    void streamTo(OutputSink* sink, std::size_t blockSize);
+    // Hands every held byte to the sink. False when the sink refused any
+    // write or rewrite so far (true without a sink).
+    bool flush();
     // Room for `bytes` of output, so that a large output is not copied each
     // time it outgrows its buffer. Only a hint: when the memory cannot be had,
     // the output grows as it goes.
@@ -97,8 +120,14 @@ public:
     std::size_t writeRecordData(Tag tag, std::uint32_t flags, std::uint32_t formId,
                                 std::span<const std::uint8_t> data, std::uint32_t lastWord = 0);
 
-    // Bytes outside the record recipe (the file header): not counted.
+    // Bytes outside the record recipe (the file header): not counted. It
+    // appends only; use patch() for bytes written earlier.
     ByteWriter& raw() { return writer_; }
+
+    // Rewrites bytes written earlier at file offset `position`; nothing when
+    // they do not all lie inside the output so far.
+    void patch(std::size_t position, std::span<const std::uint8_t> bytes);
+    void patchU32(std::size_t position, std::uint32_t value);
 
     std::int32_t recordCount() const { return recordCount_; }
     void setCountFieldPosition(std::size_t position) { countField_ = position; }
@@ -107,7 +136,9 @@ public:
     // position holds no 4 bytes yet).
     void patchRecordCount();
 
-    std::size_t position() const { return bytes_.size(); }
+    // The file offset of the next byte.
+    std::size_t position() const { return base_ + bytes_.size(); }
+    // The bytes held in memory: the whole output unless a sink is attached.
     std::vector<std::uint8_t>& bytes() { return bytes_; }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
@@ -115,8 +146,14 @@ private:
     struct OpenGroup {
         std::size_t headerPosition;
     };
+    void handOverWhenFull();
+
     std::vector<std::uint8_t> bytes_;
     ByteWriter writer_{bytes_};
+    std::size_t base_ = 0; // file offset of bytes_[0]: what the sink has received
+    OutputSink* sink_ = nullptr;
+    std::size_t blockSize_ = 0;
+    bool sinkFailed_ = false;
     std::vector<OpenGroup> groups_;
     std::uint32_t formCounter_ = kFirstFormId;
     std::int32_t recordCount_ = 0;

@@ -282,7 +282,7 @@ void fillRegionWorldspace(Conversion& c, std::uint32_t worldspaceFormId)
 {
     for (const Region& r : c.world.regions.regions) {
         if (r.wnamPosition > 0 && r.wnamPosition + 4 <= c.out.position())
-            c.out.raw().patchU32(r.wnamPosition, worldspaceFormId);
+            c.out.patchU32(r.wnamPosition, worldspaceFormId);
     }
 }
 

@@ -8,7 +8,6 @@
 // (cell, destination) pair, so that search is a look at the front of one
 // bucket instead of a scan over every later door.
 
-#include <cstring>
 #include <deque>
 #include <map>
 #include <string_view>
@@ -23,12 +22,10 @@ namespace {
 
 void writeXtel(Conversion& c, const TeleportDoor& door, std::uint32_t partner)
 {
-    std::vector<std::uint8_t>& bytes = c.out.bytes();
-    if (door.xtelPosition + 4 + door.arrival.size() > bytes.size())
+    if (door.xtelPosition + 4 + door.arrival.size() > c.out.position())
         return; // cannot happen for a door this run wrote
-    ByteWriter patch(bytes);
-    patch.patchU32(door.xtelPosition, partner);
-    std::memcpy(bytes.data() + door.xtelPosition + 4, door.arrival.data(), door.arrival.size());
+    c.out.patchU32(door.xtelPosition, partner);
+    c.out.patch(door.xtelPosition + 4, door.arrival);
 }
 
 } // namespace
