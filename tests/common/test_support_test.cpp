@@ -47,6 +47,9 @@ TEST(ProgramRunner, CapturesOutputStatusAndInput)
     EXPECT_TRUE(r.exitedWith(3)) << r.describe();
     EXPECT_EQ(fs::path(r.out.substr(0, r.out.size() - 1)), dir.path());
     EXPECT_EQ(r.err, "oops\n");
+    r = runProgram("/bin/sh", {"-c", "exit 255"});
+    EXPECT_TRUE(r.exitedWith(-1)); // a program's -1, as POSIX reports it
+    EXPECT_FALSE(r.exitedWith(0));
 
     // Standard input is the null device unless a text is given.
     r = runProgram("/bin/sh", {"-c", "cat; echo end"});

@@ -52,7 +52,17 @@ namespace {
 std::string slurp(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+#if defined(_WIN32)
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lf += text[i];
+    }
+    text = std::move(lf);
+#endif
+    return text;
 }
 
 #if defined(_WIN32)

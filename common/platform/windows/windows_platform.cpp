@@ -143,7 +143,11 @@ public:
         std::fflush(nullptr);
         PROCESS_INFORMATION process{};
         STARTUPINFOA startup = startup_;
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        // A console redirected to files or pipes (a log, a test) only reaches
+        // the child when it inherits those handles; a real console is shared
+        // without them.
+        const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0 ? TRUE : FALSE;
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &process))
             return std::nullopt;
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
