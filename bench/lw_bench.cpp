@@ -11,7 +11,10 @@
 // processor time (user + system, steadier than wall time while other work
 // loads the machine), the input throughput and the peak memory (resident set)
 // of the process. Then it times meshshift on typical meshes, process start
-// included. --only runs one part; --keep leaves the generated folders below
+// included. The full-capacity output is some 375 MiB: on a disk that other
+// work keeps busy its write-back dominates the wall time, so a work folder on
+// a memory file system (--work /dev/shm/lw-bench) measures the programs
+// themselves. --only runs one part; --keep leaves the generated folders below
 // the work folder (a failing run always leaves its folder, with the program's
 // console output in console.txt).
 //
