@@ -110,6 +110,50 @@ TEST(HostilePlugin, SizesAndCountsPastTheEnd)
     }
 }
 
+// Archives whose directory declares more than the file holds: modshift
+// reports the archive and goes on without it; meshshift finds nothing in it.
+TEST(HostileArchive, CountsAndOffsetsPastTheEnd)
+{
+    BsaBuilder good;
+    good.add("icons\\m\\cup.dds", "cup icon").add("meshes\\m\\cup.nif", Nif4Builder::texturedQuad().build());
+    const std::vector<std::uint8_t> bytes = good.build();
+    auto patched = [&](std::size_t at, std::uint32_t value) {
+        std::vector<std::uint8_t> b = bytes;
+        for (int i = 0; i < 4; ++i)
+            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        return b;
+    };
+    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> archives = {
+        {"hash table offset past the end", patched(4, 0x7FFFFFF0u)},
+        {"file count 0xFFFFFFFF", patched(8, 0xFFFFFFFFu)},
+        {"file size past the end", patched(BsaBuilder::kRecordsAt, 0x7FFFFFF0u)},
+        {"file offset past the end", patched(BsaBuilder::kRecordsAt + 4, 0xFFFFFFF0u)},
+        {"name offset past the end", patched(good.nameOffsetsAt(), 0x00FFFFFFu)},
+        {"cut after the header", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 12)},
+    };
+    HostileEnv env;
+    Tes3Builder b;
+    b.header();
+    // The icon first, so that it is copied whatever becomes of the model.
+    b.record("MISC").text("NAME", "cup").text("ITEX", "m\\cup.tga").text("MODL", "m\\cup.nif").end();
+    env.dir.writeFile("work/Cup.esp", b.bytes());
+    for (const auto& [what, archive] : archives) {
+        SCOPED_TRACE(what);
+        env.dir.writeFile("mw/Data Files/Morrowind.bsa", archive);
+        fs::remove_all(env.dir / "ob/Data");
+        env.dir.makeDir("ob/Data");
+        const RunResult r = env.modshift({"Cup.esp"});
+        ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
+        EXPECT_TRUE(r.out.ends_with("Save Done.\n" + kPrompt)) << r.out;
+        EXPECT_EQ(r.out.find("Not enough memory"), std::string::npos) << r.out;
+        // Whatever the archive held, the icon is the placeholder or the real one, never a torn copy.
+        ASSERT_TRUE(env.dir.exists("ob/Data/Textures/Menus/Icons/Clutter/conv/m/cup.dds")) << r.out;
+        const auto icon = env.dir.readBytes("ob/Data/Textures/Menus/Icons/Clutter/conv/m/cup.dds");
+        EXPECT_TRUE(icon == env.dir.readBytes("prog/iconWeap.dds") ||
+                    std::string(icon.begin(), icon.end()) == "cup icon");
+    }
+}
+
 // The record tree holds at most 5,000,000 nodes; one more plugin node than
 // that is refused as a whole, one fewer converts.
 TEST(HostilePlugin, FiveMillionTinySubrecords)
