@@ -27,4 +27,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+# A Wine server that stays up between programs: the default one quits 3 s
+# after its last program, and a program starting in that moment loses its
+# connection ("recvmsg: Connection reset by peer"). No-op when one runs.
+if command -v wineserver >/dev/null 2>&1; then
+  wineserver -p"${LW_WINESERVER_LINGER:-30}" </dev/null >/dev/null 2>&1 || true
+fi
 exec "$wine" "$@"
