@@ -82,6 +82,13 @@ bool startAndSave(std::span<const std::string> args, Conversion& c)
         console.print("Error parsing file!\n");
         return false;
     }
+    if (c.tree.count() == 0) {
+        // An empty file (or one shorter than a record header) holds no
+        // plugin at all; converting it would report success over nothing.
+        console.print("no records in file!\n");
+        console.print("Error parsing file!\n");
+        return false;
+    }
 
     console.print("Saving file\n");
     saveDriver(c);

@@ -52,17 +52,19 @@ void placeSources(HostileEnv& env)
     bsa.write(env.dir / "mw/Data Files/Morrowind.bsa");
 }
 
-TEST(HostilePlugin, EmptyPluginFile)
+TEST(HostilePlugin, EmptyPluginFileIsRefused)
 {
     HostileEnv env;
-    env.dir.writeFile("work/Empty.esp", std::string());
-    const RunResult r = env.modshift({"Empty.esp"});
-    ASSERT_TRUE(r.exitedWith(0)) << r.describe();
-    EXPECT_TRUE(r.out.ends_with(kPrompt)) << r.out;
-    // Either refused with a message or converted into a plugin of its own header only.
-    EXPECT_TRUE(r.out.find("Error parsing file!\n") != std::string::npos ||
-                r.out.find("Save Done.\n") != std::string::npos)
-        << r.out;
+    for (const std::string& content : {std::string(), std::string("TES3"), std::string(7, '\0')}) {
+        env.dir.writeFile("work/Empty.esp", content);
+        const RunResult r = env.modshift({"Empty.esp"});
+        ASSERT_TRUE(r.exitedWith(0)) << r.describe();
+        EXPECT_TRUE(r.out.ends_with("reading Empty.esp\nParsing Mod file\nno records in file!\nError parsing file!\n" +
+                                    kPrompt))
+            << r.out;
+        EXPECT_TRUE(env.dir.readBytes("work/Empty_ob.esp").empty());
+        EXPECT_TRUE(env.dir.readBytes("work/Empty_ob.log").empty());
+    }
 }
 
 TEST(HostilePlugin, SizesAndCountsPastTheEnd)

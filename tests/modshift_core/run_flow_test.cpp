@@ -191,6 +191,22 @@ TEST(RunFlow, ParseFailureLeavesEmptyOutputAndLog)
     EXPECT_TRUE(p.started.empty());
 }
 
+TEST(RunFlow, AFileWithoutRecordsIsRefusedLikeAParseFailure)
+{
+    // Empty, or a tail too short for any record header: no plugin at all.
+    for (std::vector<std::uint8_t> bytes : {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>{'T', 'E', 'S', '3', 0}}) {
+        FakePlatform p = withIni();
+        p.files["/m/Foo.esp"] = bytes;
+        RunOutcome r = run(p, {"/prog/modshift", "/m/Foo.esp"});
+        EXPECT_EQ(r.out, std::string(kBanner) +
+                             "reading /m/Foo.esp\nParsing Mod file\nno records in file!\n"
+                             "Error parsing file!\npress enter...");
+        EXPECT_TRUE(p.files.at("/m/Foo_ob.esp").empty());
+        EXPECT_TRUE(p.files.at("/m/Foo_ob.log").empty());
+        EXPECT_EQ(r.waits, 1);
+    }
+}
+
 TEST(RunFlow, SuccessfulRunWritesAWellFormedPlugin)
 {
     FakePlatform p = withIni();
