@@ -12,6 +12,7 @@
 #include "meshshift/collision/collision.hpp"
 #include "meshshift/driver/mesh_job.hpp"
 #include "meshshift/nif20/nif_writer.hpp"
+#include "meshshift/nif20/texture_paths.hpp"
 #include "meshshift/nif4/nif4_reader.hpp"
 #include "meshshift/template/template_reader.hpp"
 
@@ -28,7 +29,8 @@ int stopWithWait(Console& console)
 }
 
 // Finds the source mesh, reads it into job.sourceImage and sets the output
-// path. False after "file does not exist" (the caller waits).
+// path. False after "file does not exist" or an output path that would leave
+// the target data folder (the caller waits).
 bool findSource(MeshJob& job)
 {
     Platform& platform = job.platform;
@@ -44,11 +46,17 @@ bool findSource(MeshJob& job)
         return true;
     }
 
-    job.outputPath = config.targetData + "\\meshes\\" +
-                     (!job.options.destination.empty() ? job.options.destination
-                                                       : config.assetSubfolder + "\\" + job.meshName);
+    const std::string below = !job.options.destination.empty() ? job.options.destination
+                                                               : config.assetSubfolder + "\\" + job.meshName;
+    if (climbsOut(below)) {
+        // Joined below the target data folder, a ".." folder would put the
+        // mesh beside it (a plugin's model path or a typing slip alike).
+        job.console.print("output path %s leaves the target data folder!\n", below.c_str());
+        return false;
+    }
+    job.outputPath = config.targetData + "\\meshes\\" + below;
     const std::string onDisk = config.sourceData + "\\Meshes\\" + job.meshName;
-    if (auto bytes = platform.readFile(onDisk)) {
+    if (auto bytes = climbsOut(job.meshName) ? std::nullopt : platform.readFile(onDisk)) {
         job.sourceImage = std::move(*bytes);
         job.meshName = onDisk;
         return true;

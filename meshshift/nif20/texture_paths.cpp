@@ -26,6 +26,20 @@ std::string mapNameCharacters(std::string_view name)
     return out;
 }
 
+bool climbsOut(std::string_view path)
+{
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (path.substr(start, end - start) == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 std::string convertTextureReference(MeshJob& job, std::string_view fileName)
 {
     // The name keeps its length: its last three characters become "dds".
@@ -44,8 +58,10 @@ std::string convertTextureReference(MeshJob& job, std::string_view fileName)
     std::string destination = config.targetData + "\\Textures\\" + config.assetSubfolder + "\\" + relative;
     if (!job.platform.findFile(destination)) {
         createFoldersFor(job.platform, destination);
+        // A name that climbs out of the source data folder counts as missing
+        // there; the archive only holds what it holds.
         const std::string source = config.sourceData + "\\Textures\\" + name;
-        if (job.platform.findFile(source)) {
+        if (!climbsOut(name) && job.platform.findFile(source)) {
             job.platform.copyFileNoReplace(source, destination);
         } else if (job.archive) {
             // A texture found nowhere is no error: the mesh still names it.

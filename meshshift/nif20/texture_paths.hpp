@@ -15,6 +15,10 @@ struct MeshJob;
 // "-" "." " " "_" "," become T P S U V; anything else becomes X.
 std::string mapNameCharacters(std::string_view name);
 
+// Whether a relative path has a ".." folder, which would lead out of the data
+// folder it is joined to. Such a texture source counts as missing.
+bool climbsOut(std::string_view path);
+
 // Copies the texture named `fileName` (as stored in the mesh) and its normal
 // map into place; returns the name the converted mesh uses for it.
 std::string convertTextureReference(MeshJob& job, std::string_view fileName);

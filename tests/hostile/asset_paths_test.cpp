@@ -160,13 +160,13 @@ TEST(HostilePaths, MeshTextureNamesNeverWriteOutsideTheTargetFolder)
     }
     const auto outside = env.writtenOutsideTarget(before);
     EXPECT_TRUE(outside.empty()) << "written outside the target data folder:" << joined(outside);
-    // The climbing name lands inside, under its mapped name.
+    // The climbing name is not copied from outside the source data folder;
+    // its mapped name inside gets the normal map all the same.
+    EXPECT_FALSE(env.dir.exists("ob/Data/Textures/conv/PP/PP/PP/up.dds"));
     EXPECT_TRUE(env.dir.exists("ob/Data/Textures/conv/PP/PP/PP/up_n.dds"));
 }
 
-// Disabled until meshshift refuses a "-d" path or a mesh name that climbs out
-// of the target data folder (today both write beside it).
-TEST(HostilePaths, DISABLED_MeshshiftOutputBelowTheTargetNeverClimbsOut)
+TEST(HostilePaths, MeshshiftOutputBelowTheTargetNeverClimbsOut)
 {
     HostileEnv env;
     env.dir.writeFile("mw/Data Files/Meshes/x.nif", mesh());
@@ -178,9 +178,15 @@ TEST(HostilePaths, DISABLED_MeshshiftOutputBelowTheTargetNeverClimbsOut)
         {"..\\..\\..\\up.nif"},
         {"x.nif", "-d", longName(45, "x.nif")},
     };
-    for (const auto& args : runs) {
-        const RunResult r = env.meshshift(args);
-        EXPECT_TRUE(endedCleanly(r)) << args.back() << ": " << r.describe();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RunResult r = env.meshshift(runs[i]);
+        EXPECT_TRUE(endedCleanly(r)) << runs[i].back() << ": " << r.describe();
+        if (i < 3) {
+            EXPECT_TRUE(r.exitedWith(kMeshFailed)) << r.describe();
+            const std::string below = i == 2 ? "conv\\" + runs[i][0] : runs[i][2];
+            EXPECT_TRUE(r.out.ends_with("output path " + below + " leaves the target data folder!\npress enter..."))
+                << r.out;
+        }
     }
     const auto outside = env.writtenOutsideTarget(before);
     EXPECT_TRUE(outside.empty()) << "written outside the target data folder:" << joined(outside);
