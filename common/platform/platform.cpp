@@ -24,6 +24,30 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+class CollectingFile final : public WritableFile {
+public:
+    CollectingFile(Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
+
+    bool write(std::span<const std::uint8_t> bytes) override
+    {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset)
+            return false;
+        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+        return true;
+    }
+    bool close() override { return platform_.writeFile(path_, bytes_); }
+
+private:
+    Platform& platform_;
+    std::string path_;
+    std::vector<std::uint8_t> bytes_;
+};
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -42,6 +66,12 @@ std::unique_ptr<RandomAccessFile> Platform::openForReading(std::string_view path
     if (!bytes)
         return nullptr;
     return makeMemoryFile(std::move(*bytes));
+}
+
+std::unique_ptr<WritableFile> Platform::openForWriting(std::string_view path)
+{
+    // Whether the file can be written shows when it is written, on close().
+    return std::make_unique<CollectingFile>(*this, std::string(path));
 }
 
 // Defaults for test doubles that do not need these.

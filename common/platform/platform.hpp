@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,17 @@ public:
     virtual std::uint64_t size() const = 0;
     // Exactly `count` bytes from `offset`, or nothing when they cannot all be read.
     virtual std::optional<std::vector<std::uint8_t>> read(std::uint64_t offset, std::size_t count) = 0;
+};
+
+// A file being written front to back, with rewrites of bytes already
+// written (sizes patched once they are known). Nothing is promised on disk
+// before close() returns true.
+class WritableFile {
+public:
+    virtual ~WritableFile() = default;
+    virtual bool write(std::span<const std::uint8_t> bytes) = 0;                        // appends
+    virtual bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0; // inside the file
+    virtual bool close() = 0;
 };
 
 class Platform {
@@ -63,6 +75,12 @@ public:
     // trailing separator, for a program started through the search path;
     // empty when it cannot be found out.
     virtual std::string programFolder();
+
+    // Creates (or replaces) a file for writing; nothing when it cannot be
+    // created. The default collects the bytes and hands them to writeFile on
+    // close(), which then reports whether the file could be written (enough
+    // for test doubles); the system platforms write as they go.
+    virtual std::unique_ptr<WritableFile> openForWriting(std::string_view path);
 
     // Opens a file for reading pieces of it; nothing when it cannot be opened.
     // The default holds the whole file in memory (enough for test doubles); the

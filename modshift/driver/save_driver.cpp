@@ -1,4 +1,5 @@
 #include <array>
+#include <memory>
 
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/run.hpp"
@@ -59,10 +60,50 @@ bool runConverters(Conversion& c, OutputSink* sink, std::size_t blockSize)
     return c.out.flush();
 }
 
+namespace {
+
+// The output file as the writer's sink.
+class FileSink final : public OutputSink {
+public:
+    explicit FileSink(WritableFile& file) : file_(file) {}
+    bool write(std::span<const std::uint8_t> bytes) override { return file_.write(bytes); }
+    bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        return file_.writeAt(offset, bytes);
+    }
+
+private:
+    WritableFile& file_;
+};
+
+// Output handed to the file in blocks of this size: large enough for few
+// system calls, small beside the plugin and its tables.
+constexpr std::size_t kBlockSize = std::size_t{4} << 20;
+
+} // namespace
+
 int saveDriver(Conversion& c)
 {
-    runConverters(c);
-    bool written = c.platform.writeFile(c.paths.outputPath, c.out.bytes());
+    // The output is written while it is made, so it never sits in memory
+    // beside the whole plugin; when the file cannot be opened that way it is
+    // made in memory and its writing fails (or succeeds) as a whole.
+    bool written = false;
+    if (std::unique_ptr<WritableFile> file = c.platform.openForWriting(c.paths.outputPath)) {
+        FileSink sink(*file);
+        try {
+            const bool streamed = runConverters(c, &sink, kBlockSize);
+            written = file->close() && streamed;
+        } catch (...) {
+            // A run ended by a fault leaves the empty output file of the
+            // start-up, not a part of a plugin.
+            file.reset();
+            c.platform.writeFile(c.paths.outputPath, {});
+            throw;
+        }
+    } else {
+        runConverters(c);
+        written = c.platform.writeFile(c.paths.outputPath, c.out.bytes());
+    }
     c.console.print("%i teleport door\n", c.teleportDoors);
     if (!written) {
         c.console.print("error saving file!\n");

@@ -151,6 +151,49 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size)
     return true;
 }
 
+class PosixWritableFile final : public WritableFile {
+public:
+    explicit PosixWritableFile(int fd) : fd_(fd) {}
+    ~PosixWritableFile() override
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+    bool write(std::span<const std::uint8_t> bytes) override
+    {
+        ok_ = ok_ && fd_ >= 0 && writeAll(fd_, bytes.data(), bytes.size());
+        return ok_;
+    }
+    bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        std::size_t done = 0;
+        while (ok_ && fd_ >= 0 && done < bytes.size()) {
+            const ssize_t put = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                         static_cast<off_t>(offset + done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                ok_ = false;
+            else
+                done += static_cast<std::size_t>(put);
+        }
+        return ok_ && fd_ >= 0;
+    }
+    bool close() override
+    {
+        if (fd_ < 0)
+            return false;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        return closed && ok_;
+    }
+
+private:
+    int fd_;
+    bool ok_ = true;
+};
+
 class PosixPlatform final : public Platform {
 public:
     std::string nativePath(std::string_view path) override
@@ -251,6 +294,17 @@ public:
             return false;
         const bool ok = writeAll(fd, bytes.data(), bytes.size());
         return ::close(fd) == 0 && ok;
+    }
+
+    std::unique_ptr<WritableFile> openForWriting(std::string_view path) override
+    {
+        if (startsWithDrive(path) || path.empty())
+            return nullptr;
+        const std::string native = resolve(path);
+        const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return nullptr;
+        return std::make_unique<PosixWritableFile>(fd);
     }
 
     bool renameFile(std::string_view from, std::string_view to) override

@@ -38,6 +38,46 @@ private:
     std::uint64_t size_;
 };
 
+
+// Appends with fwrite; rewrites seek there and back (64-bit offsets).
+class WindowsWritableFile final : public WritableFile {
+public:
+    explicit WindowsWritableFile(std::FILE* file) : file_(file) {}
+    ~WindowsWritableFile() override
+    {
+        if (file_)
+            std::fclose(file_);
+    }
+
+    bool write(std::span<const std::uint8_t> bytes) override
+    {
+        ok_ = ok_ && file_ && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size());
+        return ok_;
+    }
+    bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+    {
+        if (!ok_ || !file_)
+            return false;
+        const long long end = _ftelli64(file_);
+        ok_ = end >= 0 && _fseeki64(file_, static_cast<long long>(offset), SEEK_SET) == 0 &&
+              (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) &&
+              _fseeki64(file_, end, SEEK_SET) == 0;
+        return ok_;
+    }
+    bool close() override
+    {
+        if (!file_)
+            return false;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return closed && ok_;
+    }
+
+private:
+    std::FILE* file_;
+    bool ok_ = true;
+};
+
 class WindowsPlatform final : public Platform {
 public:
     // Taken once and handed to every child, so that it runs in this console.
@@ -88,6 +128,15 @@ public:
             return false;
         const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         return std::fclose(file) == 0 && written;
+    }
+
+    std::unique_ptr<WritableFile> openForWriting(std::string_view path) override
+    {
+        const std::string text(path);
+        std::FILE* file = std::fopen(text.c_str(), "wb");
+        if (!file)
+            return nullptr;
+        return std::make_unique<WindowsWritableFile>(file);
     }
 
     bool renameFile(std::string_view from, std::string_view to) override
@@ -143,11 +192,7 @@ public:
         std::fflush(nullptr);
         PROCESS_INFORMATION process{};
         STARTUPINFOA startup = startup_;
-        // A console redirected to files or pipes (a log, a test) only reaches
-        // the child when it inherits those handles; a real console is shared
-        // without them.
-        const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0 ? TRUE : FALSE;
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &process))
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
             return std::nullopt;
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
