@@ -49,14 +49,23 @@ protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir("demo");
+#ifdef _WIN32
+        // The build's own cmake is a program of the build machine, not one
+        // the Windows test programs can start: convert from the build's
+        // program folder instead.
+        const fs::path programFolder = LW_BIN_DIR;
+#else
         install = run(LW_CMAKE, {"--install", kBuild.string(), "--prefix", (dir->path() / "prefix").string()},
                       dir->path());
-        generate = run(kBuild / "tools" / "lw_demo_data",
-                       {"generate", (dir->path() / "demo").string(), (dir->path() / "prefix" / "lorewright").string()},
-                       dir->path());
-        convert = run(dir->path() / "demo" / "program" / "modshift", {"Morrowind/Data Files/LorewrightDemo.esp"},
+        const fs::path programFolder = dir->path() / "prefix" / "lorewright";
+#endif
+        generate = run(lw::test::programPath(kBuild / "tools", "lw_demo_data"),
+                       {"generate", (dir->path() / "demo").string(), programFolder.string()}, dir->path());
+        convert = run(lw::test::programPath(dir->path() / "demo" / "program", "modshift"),
+                      {"Morrowind/Data Files/LorewrightDemo.esp"},
                       dir->path() / "demo");
-        summary = run(kBuild / "tools" / "lw_demo_data", {"summary", (dir->path() / "demo").string()}, dir->path());
+        summary = run(lw::test::programPath(kBuild / "tools", "lw_demo_data"), {"summary", (dir->path() / "demo").string()},
+                      dir->path());
     }
     static void TearDownTestSuite()
     {
@@ -67,12 +76,17 @@ protected:
 
 TEST_F(Demo, InstalledProgramFolderIsComplete)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "installing is tested by the build machine's own run";
+#endif
     ASSERT_TRUE(install.exitedWith(0)) << install.describe() << install.out << install.err;
     const fs::path folder = dir->path() / "prefix" / "lorewright";
-    for (const char* file : {"modshift", "meshshift", "meshshift.ini", "bhktemp.nif", "template_n.dds", "iconWeap.dds",
+    for (const char* file : {"meshshift.ini", "bhktemp.nif", "template_n.dds", "iconWeap.dds",
                              "statics.ini", "creatures.ini", "faces/Heads.ini", "faces/zero.fg", "faces/Nord.fgs",
                              "eyeblack.dds"})
         EXPECT_TRUE(fs::exists(folder / file)) << file;
+    for (const char* program : {"modshift", "meshshift", "lorereport"})
+        EXPECT_TRUE(fs::exists(lw::test::programPath(folder, program))) << program;
 }
 
 TEST_F(Demo, ConvertsFromTheInstalledFolderAndSumsUp)
@@ -120,7 +134,8 @@ TEST_F(Demo, OutputsReadBackAndRepeatExactly)
 
     // A second run over the same data: every mesh exists now, nothing is
     // copied again, and the plugin comes out byte for byte the same.
-    RunResult again = run(dir->path() / "demo" / "program" / "modshift", {"Morrowind/Data Files/LorewrightDemo.esp"},
+    RunResult again = run(lw::test::programPath(dir->path() / "demo" / "program", "modshift"),
+                          {"Morrowind/Data Files/LorewrightDemo.esp"},
                           dir->path() / "demo");
     ASSERT_TRUE(again.exitedWith(0)) << again.describe();
     EXPECT_NE(again.out.find("already exists"), std::string::npos);

@@ -106,7 +106,7 @@ TEST_F(ObjectsRun, ConvertsEveryTypeWithItsMeshesAndAssetsAndASecondRunConvertsN
     // second record with the same mesh.
     EXPECT_EQ(occurrences(out, kMeshBanner), 9u) << out; // the light's mesh is missing: it fails
     EXPECT_NE(out.find("\nSaving statics\nfound 3 statics\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("door: " + (prog / "meshshift").string() + " \"d\\door.nif\" -m 12 -l 2 -s 6 -q 2 -d conv\\d\\door.nif\n"),
+    EXPECT_NE(out.find("door: " + lw::test::programPath(prog, "meshshift").string() + " \"d\\door.nif\" -m 12 -l 2 -s 6 -q 2 -d conv\\d\\door.nif\n"),
               std::string::npos) << out;
     EXPECT_EQ(out.find("Icon file tx_dagger.dds"), std::string::npos) << "taken from the archive quietly";
 

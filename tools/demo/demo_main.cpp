@@ -63,8 +63,16 @@ int generate(const fs::path& root, const fs::path& programFolder)
     fs::create_directories(source);
     fs::create_directories(target);
 
-    // The program folder: programs and every data file beside them.
-    fs::copy(programFolder, program, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    // The program folder: programs and every data file beside them, copied
+    // file by file (a recursive copy into an existing folder is not reliable
+    // with every runtime).
+    for (fs::recursive_directory_iterator it(programFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path to = program / fs::relative(it->path(), programFolder);
+        if (it->is_directory())
+            fs::create_directories(to, ec);
+        else
+            fs::copy_file(it->path(), to, fs::copy_options::overwrite_existing, ec);
+    }
     if (ec) {
         std::fprintf(stderr, "cannot copy the program folder %s: %s\n", programFolder.string().c_str(),
                      ec.message().c_str());
