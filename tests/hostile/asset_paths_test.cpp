@@ -45,6 +45,7 @@ std::string longName(std::size_t folders, std::string_view stem, std::string_vie
 
 TEST(HostilePaths, ModelPathsNeverWriteOutsideTheTargetFolder)
 {
+    LW_POSIX_PATHS_ONLY();
     HostileEnv env;
     const std::string root = env.dir.str();
     // Meshes planted wherever each hostile name would lead, so every lookup
@@ -91,6 +92,7 @@ TEST(HostilePaths, ModelPathsNeverWriteOutsideTheTargetFolder)
 
 TEST(HostilePaths, IconSoundAndLandTexturePathsNeverWriteOutsideTheTargetFolder)
 {
+    LW_POSIX_PATHS_ONLY();
     HostileEnv env;
     // Loose files where the climbing names lead, and an archive whose entries
     // carry the same names.
@@ -143,6 +145,7 @@ TEST(HostilePaths, IconSoundAndLandTexturePathsNeverWriteOutsideTheTargetFolder)
 
 TEST(HostilePaths, MeshTextureNamesNeverWriteOutsideTheTargetFolder)
 {
+    LW_POSIX_PATHS_ONLY();
     HostileEnv env;
     env.dir.writeFile("up.dds", "climbing texture");
     env.dir.writeFile("mw/Data Files/Textures/C:/t.dds", "drive texture");
@@ -168,6 +171,7 @@ TEST(HostilePaths, MeshTextureNamesNeverWriteOutsideTheTargetFolder)
 
 TEST(HostilePaths, MeshshiftOutputBelowTheTargetNeverClimbsOut)
 {
+    LW_POSIX_PATHS_ONLY();
     HostileEnv env;
     env.dir.writeFile("mw/Data Files/Meshes/x.nif", mesh());
     env.dir.writeFile("up.nif", mesh()); // source\Meshes\..\..\..\up.nif
