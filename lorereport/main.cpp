@@ -32,16 +32,17 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> positional;
     std::string mapPath;
+    bool unknownOption = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--map" && i + 1 < argc)
             mapPath = argv[++i];
-        else if (!arg.empty() && arg[0] == '-' && arg != "-")
-            positional.clear(), positional.push_back(""), i = argc;
+        else if (arg.size() > 1 && arg[0] == '-')
+            unknownOption = true;
         else
             positional.push_back(arg);
     }
-    if (positional.empty() || positional.size() > 2 || positional[0].empty()) {
+    if (unknownOption || positional.empty() || positional.size() > 2 || positional[0].empty()) {
         std::fprintf(stderr, "usage: lorereport <plugin_ob.esp> [<Oblivion data folder>] [--map <file.png>]\n");
         return 2;
     }
