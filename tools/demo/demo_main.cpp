@@ -67,7 +67,7 @@ int generate(const fs::path& root, const fs::path& programFolder)
     // file by file (a recursive copy into an existing folder is not reliable
     // with every runtime).
     for (fs::recursive_directory_iterator it(programFolder, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path to = program / fs::relative(it->path(), programFolder);
+        const fs::path to = program / it->path().lexically_relative(programFolder);
         if (it->is_directory())
             fs::create_directories(to, ec);
         else
@@ -180,7 +180,7 @@ int summary(const fs::path& root)
         for (const auto& entry : fs::recursive_directory_iterator(target)) {
             if (!entry.is_regular_file())
                 continue;
-            std::string rel = fs::relative(entry.path(), target).generic_string();
+            std::string rel = entry.path().lexically_relative(target).generic_string();
             std::string ext = entry.path().extension().string();
             if (ext == ".nif")
                 ++meshes;
