@@ -184,6 +184,17 @@ const Field* Record::field(std::string_view wanted, std::size_t nth) const
     return nullptr;
 }
 
+bool Record::insideTopGroup(std::string_view groupTag) const
+{
+    if (groups.empty() || groups.front().second != 0 || groupTag.size() != 4)
+        return false;
+    const std::uint32_t label = groups.front().first;
+    for (std::size_t i = 0; i < 4; ++i)
+        if (static_cast<char>((label >> (8 * i)) & 0xFF) != groupTag[i])
+            return false;
+    return true;
+}
+
 std::optional<Plugin> readPlugin(std::span<const std::uint8_t> bytes, std::string& error)
 {
     Reader reader;

@@ -39,6 +39,8 @@ struct Record {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> groups;
 
     const Field* field(std::string_view tag, std::size_t nth = 0) const;
+    // Whether the record stands in the top-level group of this record type.
+    bool insideTopGroup(std::string_view groupTag) const;
 };
 
 struct Plugin {

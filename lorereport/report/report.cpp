@@ -13,14 +13,6 @@ namespace {
 constexpr std::uint32_t kPersistentChildren = 8;
 constexpr std::uint32_t kTemporaryChildren = 9;
 
-std::string labelTag(std::uint32_t label)
-{
-    std::string s(4, ' ');
-    for (int i = 0; i < 4; ++i)
-        s[static_cast<std::size_t>(i)] = static_cast<char>((label >> (8 * i)) & 0xFF);
-    return s;
-}
-
 // Which folder below the data folder a record's path field is relative to.
 // Paths that name files of the game itself (the NPC skeletons) are left out.
 struct PathField {
@@ -49,11 +41,6 @@ const PathField* pathField(const std::string& recordTag, const std::string& fiel
         if (fieldTag == p.fieldTag && (!p.recordTag || recordTag == p.recordTag))
             return p.kind ? &p : nullptr;
     return nullptr;
-}
-
-bool insideTopGroup(const Record& r, const char* tag)
-{
-    return !r.groups.empty() && labelTag(r.groups.front().first) == tag && r.groups.front().second == 0;
 }
 
 std::uint32_t innermostType(const Record& r)
@@ -103,7 +90,7 @@ Report buildReport(const Plugin& plugin, const std::string& pluginPath, const st
         }
 
         if (rec.tag == "REFR" || rec.tag == "ACHR") {
-            bool interior = insideTopGroup(rec, "CELL");
+            bool interior = rec.insideTopGroup("CELL");
             bool persistent = innermostType(rec) == kPersistentChildren;
             if (interior)
                 ++(persistent ? r.interiorPersistent : r.interiorTemporary);

@@ -44,12 +44,6 @@ std::vector<double> decodeHeights(const Field& vhgt)
     return h;
 }
 
-bool insideWorld(const Record& r)
-{
-    constexpr std::uint32_t kWrld = 'W' | 'R' << 8 | 'L' << 16 | static_cast<std::uint32_t>('D') << 24;
-    return !r.groups.empty() && r.groups.front().first == kWrld && r.groups.front().second == 0;
-}
-
 std::uint32_t cellOf(const Record& r)
 {
     for (auto it = r.groups.rbegin(); it != r.groups.rend(); ++it)
@@ -196,7 +190,7 @@ WorldMap drawWorldMap(const Plugin& plugin)
     }
 
     for (const Record& r : plugin.records) {
-        if ((r.tag != "REFR" && r.tag != "ACHR") || !insideWorld(r))
+        if ((r.tag != "REFR" && r.tag != "ACHR") || !r.insideTopGroup("WRLD"))
             continue;
         const Field* data = r.field("DATA");
         if (!data)
