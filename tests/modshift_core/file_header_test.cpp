@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/console/console.hpp"
-#include "fake_platform.hpp"
+#include "support/fake_platform.hpp"
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/save_steps.hpp"
 #include "support/tes3_builder.hpp"

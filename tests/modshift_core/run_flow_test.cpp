@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/console/console.hpp"
-#include "fake_platform.hpp"
+#include "support/fake_platform.hpp"
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/run.hpp"
 #include "modshift/driver/run_paths.hpp"

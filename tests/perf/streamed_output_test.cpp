@@ -13,7 +13,7 @@
 #include "common/console/console.hpp"
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/run.hpp"
-#include "modshift_core/fake_platform.hpp"
+#include "support/fake_platform.hpp"
 #include "support/tes3_builder.hpp"
 
 namespace lw::modshift {
