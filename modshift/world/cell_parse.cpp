@@ -33,7 +33,8 @@ constexpr Tag kVTEX = makeTag("VTEX");
 
 constexpr std::uint32_t kInteriorFlag = 0x01;
 constexpr std::uint32_t kWaterFlag = 0x02;
-constexpr int kMaxPathGridPoints = 500;
+// A TES4 PGRP subrecord holds 16 bytes per point under its 16-bit size.
+constexpr int kMaxPathGridPoints = 4095;
 
 // Land subrecords shorter than what the landscape converter reads count as
 // absent, so nothing later reads past them.
@@ -162,9 +163,11 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
         return true;
     }
     if (!hasName) {
+        // Left out; the interiors after it are still converted.
         c.console.print("Interior must have an ID name!\n");
         waitForUser(c);
-        return false;
+        last = LastCell::NotStored;
+        return true;
     }
     w.interiors.push_back(interior);
     last = LastCell::Interior;
@@ -189,9 +192,10 @@ bool parsePathGrid(Conversion& c, std::int32_t pgrdNode, LastCell last)
         points = cur.i16();
         dataSeen = cur.ok();
         if (points > kMaxPathGridPoints) {
+            // Left out; its cell and every other cell are still converted.
             c.console.print("Too many PGRP nodes! (%i>%i)\n", points, kMaxPathGridPoints);
             waitForUser(c);
-            return false;
+            return true;
         }
     }
     // A grid without its DATA, or with no stored cell to belong to, is left out.
