@@ -131,8 +131,9 @@ TEST_F(ObjectsRun, ConvertsEveryTypeWithItsMeshesAndAssetsAndASecondRunConvertsN
     const Tes4Record* rock = f.topGroup("STAT")->records()[0];
     EXPECT_EQ(rock->field("MODL")->text(), "conv\\x\\ExURock.nif");
     const Tes4Record* chest = f.topGroup("CONT")->records()[0];
-    ASSERT_EQ(chest->count("CNTO"), 1u) << "the book is found, the misc item not yet";
+    ASSERT_EQ(chest->count("CNTO"), 2u) << "the book and the misc item";
     EXPECT_EQ(chest->field("CNTO")->u32(), f.topGroup("BOOK")->records()[0]->formId);
+    EXPECT_EQ(chest->field("CNTO", 1)->u32(), f.topGroup("MISC")->records()[0]->formId);
     EXPECT_EQ(f.topGroup("BOOK")->records()[0]->field("DESC")->text(), "Hello");
 
     // The converted meshes, NIF 20.0.0.5, below the asset subfolder (meshshift
