@@ -297,11 +297,17 @@ TEST(Npcs, PackagesServicesFlagsAndFaction)
             r.sub("AI_W", wander(static_cast<std::uint16_t>(10 + i)));
         r.end();
     }
+    {
+        auto& r = b.record("NPC_").text("NAME", "roam");
+        for (int i = 0; i < 8; ++i)
+            r.sub("AI_W", wander(static_cast<std::uint16_t>(i == 6 ? 1500 : 20)));
+        r.end();
+    }
     ASSERT_TRUE(run.load(b));
     ASSERT_EQ(saveNpcs(*run.c), 0);
     auto f = run.output();
     auto n = run.npcs(f);
-    ASSERT_EQ(n.size(), 6u);
+    ASSERT_EQ(n.size(), 7u);
     ASSERT_EQ(n[0]->count("PKID"), 1u);
     EXPECT_EQ(n[0]->field("PKID")->u32(), 0x000983B1u);
     ASSERT_EQ(n[1]->count("PKID"), 1u);
@@ -329,6 +335,9 @@ TEST(Npcs, PackagesServicesFlagsAndFaction)
     ASSERT_EQ(busy.count("PKID"), 7u);
     EXPECT_EQ(busy.field("PKID", 5)->u32(), 0x0002251Bu);
     EXPECT_EQ(busy.field("PKID", 6)->u32(), 0x00009D8Eu);
+    // Without services all seven places hold wanders.
+    ASSERT_EQ(n[6]->count("PKID"), 7u);
+    EXPECT_EQ(n[6]->field("PKID", 6)->u32(), 0x000983B1u);
 }
 
 TEST(Npcs, MagesGuildRankThreeBytes)
