@@ -478,6 +478,38 @@ TEST_F(Landscape, CornerWhereTwoEqualNeighboursMeetDiagonallyTakesTheirTexture)
     }
 }
 
+TEST_F(Landscape, OneOddTileLandsInItsOwnQuadrantRowAndColumn)
+{
+    // One tile of texture 7 at tx 6, ty 1 of the south-west TES4 cell: in the
+    // south-east texture quadrant (tx 4..7, ty 0..3), local column 2, row 1,
+    // so its points are columns 8..11 and rows 4..7 of the quadrant's 17 x 17
+    // (point = row * 17 + column). Its inner 2 x 2 points are full, the points
+    // on its sides are shared halves, its corners belong to the neighbours.
+    Tes3Land land;
+    land.textures = true;
+    land.vtex.fill(5);
+    land.vtex[1 * 16 + 6] = 7;
+    load({{0, 0, land}});
+    table[5] = 0x0100AAA5;
+    table[7] = 0x0100AAA7;
+    std::int32_t a = 0, b = 0;
+    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
+    auto all = lands();
+    ASSERT_EQ(all.size(), 1u);
+    std::vector<Layer> odd;
+    for (const Layer& l : layers(all[0]))
+        if (l.formId == 0x0100AAA7u)
+            odd.push_back(l);
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(odd[0].quadrant, 1);
+    EXPECT_EQ(odd[0].layer, 1);
+    const std::vector<std::pair<int, float>> expected = {
+        {4 * 17 + 9, 0.5f},  {4 * 17 + 10, 0.5f}, {5 * 17 + 8, 0.5f},  {5 * 17 + 9, 1.0f},
+        {5 * 17 + 10, 1.0f}, {5 * 17 + 11, 0.5f}, {6 * 17 + 8, 0.5f},  {6 * 17 + 9, 1.0f},
+        {6 * 17 + 10, 1.0f}, {6 * 17 + 11, 0.5f}, {7 * 17 + 9, 0.5f},  {7 * 17 + 10, 0.5f}};
+    EXPECT_EQ(odd[0].points, expected);
+}
+
 TEST_F(Landscape, CornerBlendingLooksIntoTheNeighbouringCells)
 {
     auto filled = [](std::uint16_t v) {

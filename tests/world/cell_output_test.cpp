@@ -327,6 +327,55 @@ TEST(WorldOutput, ExteriorCellBecomesFourCellsInOrder)
     EXPECT_NE(w.text().find("\nSaving Cell\ncell @ (5,5) => (10,10)\nno heights!\n"), std::string::npos);
 }
 
+TEST(WorldOutput, CellsWithoutLandKeepTheirReferencesAndLandOnlyCellsTheirLand)
+{
+    World w;
+    w.add(w.c.tables.statics, "rock", kStatic);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, 1, 1));
+    reference(b, 1, "rock", 8192 + 100, 8192 + 7000);  // north-west
+    reference(b, 2, "rock", 8192 + 5000, 8192 + 6000); // north-east
+    reference(b, 3, "rock", 8192 + 300, 8192 + 200);   // south-west
+    reference(b, 4, "rock", 8192 + 400, 8192 + 7100);  // north-west
+    b.end();
+    b.record("LAND").sub("INTV", Fields().i32(-2).i32(0)).sub("VNML", Fields().zeros(65 * 65 * 3));
+    b.sub("VHGT", Fields().f32(0.0f).zeros(65 * 65 + 3)).end();
+    w.load(b);
+    Tes4File f = w.run();
+    ASSERT_TRUE(f.ok()) << f.error;
+    auto cells = exteriorCells(f);
+    ASSERT_EQ(cells.size(), 8u);
+    struct Expect {
+        int x, y;
+        std::string tags; // the temporary group's records
+        std::vector<float> xs;
+    };
+    const std::vector<Expect> expected = {
+        {-4, 0, "LAND", {}},
+        {-3, 0, "LAND", {}},
+        {-4, 1, "LAND", {}},
+        {-3, 1, "LAND", {}},
+        {2, 2, "REFR", {8192 + 300}},
+        {3, 2, "", {}},
+        {2, 3, "REFR REFR", {8192 + 100, 8192 + 400}},
+        {3, 3, "REFR", {8192 + 5000}},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(cells[i].x, expected[i].x) << i;
+        EXPECT_EQ(cells[i].y, expected[i].y) << i;
+        std::string tags;
+        std::vector<float> xs;
+        for (const Tes4Record* r : cells[i].children->groups()[0]->records()) {
+            tags += (tags.empty() ? "" : " ") + r->tag;
+            if (r->tag == "REFR")
+                xs.push_back(r->field("DATA")->f32(0));
+        }
+        EXPECT_EQ(tags, expected[i].tags) << i;
+        EXPECT_EQ(xs, expected[i].xs) << i;
+    }
+    EXPECT_EQ(countOf(w.text(), "no heights!\n"), 1u);
+}
+
 TEST(WorldOutput, QuadrantSplitRoundsAwayFromZero)
 {
     World w;
