@@ -9,16 +9,6 @@ namespace {
 using modshift::ExteriorCell;
 using modshift::makeTag;
 
-TEST(CellParse, EmptyPluginCountsNothing)
-{
-    World w;
-    Tes3Builder b;
-    b.header();
-    w.load(b);
-    EXPECT_EQ(modshift::parseCells(w.c), 0);
-    EXPECT_EQ(w.text(), "\nParsing cells\n\nfound 0 lands\nfound 0 interiors\n");
-}
-
 TEST(CellParse, ExteriorGridCornersAndOutsideCells)
 {
     World w;
@@ -59,46 +49,6 @@ TEST(CellParse, OutOfCellRoundingHalvesAwayFromZero)
     EXPECT_EQ(w.c.tree.text(out[0] + 1), "b");
     EXPECT_EQ(w.c.tree.text(out[1] + 1), "d");
     EXPECT_EQ(w.c.tree.text(out[2] + 1), "f");
-}
-
-TEST(CellParse, ReferenceWithoutNameStopsCheckingItsCell)
-{
-    World w;
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, 0, 0));
-    reference(b, 1, "a", 9000.0f, 0.0f);
-    b.u32("FRMR", 2).sub("DATA", placement(9000.0f, 0.0f));
-    reference(b, 3, "c", 9000.0f, 0.0f); // never checked
-    b.end();
-    b.record("CELL").sub("DATA", cellData(0, 5, 5));
-    reference(b, 4, "d", 0.0f, 0.0f); // the next cell is checked again
-    b.end();
-    w.load(b);
-    ASSERT_EQ(modshift::parseCells(w.c), 0);
-    EXPECT_EQ(w.c.world.outOfCell.size(), 2u);
-    EXPECT_EQ(countOf(w.text(), "no ref Name!\nPress enter...\n"), 1u);
-    EXPECT_EQ(w.console.waits(), 1);
-}
-
-TEST(CellParse, OutOfCellListHoldsTenThousandAndDropsTheRest)
-{
-    World w;
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, 0, 0));
-    for (std::uint32_t i = 0; i < 10001; ++i)
-        reference(b, i, "far", 9000.0f, 0.0f);
-    b.end();
-    b.record("CELL").sub("DATA", cellData(0, 3, 3));
-    reference(b, 1, "far", 0.0f, 0.0f);
-    reference(b, 2, "far", 0.0f, 0.0f);
-    b.end();
-    w.load(b);
-    ASSERT_EQ(modshift::parseCells(w.c), 0);
-    EXPECT_EQ(w.c.world.outOfCell.size(), 10000u);
-    // Once when the list fills up (the cell's last reference goes unchecked),
-    // once for the next cell whose reference finds no room.
-    EXPECT_EQ(countOf(w.text(), "Too many refs out of cell!\nPress enter...\n"), 2u);
-    EXPECT_EQ(w.console.waits(), 2);
 }
 
 TEST(CellParse, InteriorNamesWaterAndColoursNeverCarryOver)
@@ -146,24 +96,6 @@ TEST(CellParse, InteriorWithoutNameIsLeftOut)
     EXPECT_NE(w.text().find("Interior must have an ID name!\nPress enter...\n"), std::string::npos);
     EXPECT_NE(w.text().find("found 2 interiors"), std::string::npos);
     EXPECT_EQ(w.console.waits(), 1);
-}
-
-TEST(CellParse, RegionNamesMatchExactly)
-{
-    World w;
-    w.addRegion("AscadianSIsles", 0x01000100);
-    w.addRegion("Bitter", 0x01000101);
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, 0, 0)).text("RGNN", "Ascadian Isles").end();
-    b.record("CELL").sub("DATA", cellData(0, 1, 0)).text("RGNN", "ascadian isles").end();
-    b.record("CELL").sub("DATA", cellData(0, 2, 0)).text("RGNN", "Nowhere").end();
-    b.record("CELL").sub("DATA", cellData(0, 3, 0)).text("RGNN", "Bitter").end();
-    w.load(b);
-    ASSERT_EQ(modshift::parseCells(w.c), 0);
-    EXPECT_EQ(w.c.world.exterior.at(0, 0).region, 0);
-    EXPECT_EQ(w.c.world.exterior.at(1, 0).region, -1);
-    EXPECT_EQ(w.c.world.exterior.at(2, 0).region, -1);
-    EXPECT_EQ(w.c.world.exterior.at(3, 0).region, 1);
 }
 
 TEST(CellParse, LandsGoWhereTheirCoordinatesSayAndTexturesAreReorderedOnce)
@@ -250,19 +182,6 @@ TEST(CellParse, OversizedPathGridIsLeftOut)
     ASSERT_EQ(w.c.world.interiors.size(), 2u);
     EXPECT_EQ(w.c.world.interiors[0].pathGrid, -1);
     EXPECT_EQ(w.c.world.interiors[1].pathGridPoints, 4095);
-}
-
-TEST(CellParse, TwoThousandInteriorsStopWithoutWaiting)
-{
-    World w;
-    Tes3Builder b;
-    for (int i = 0; i < 2001; ++i)
-        b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "room" + std::to_string(i)).end();
-    w.load(b);
-    EXPECT_EQ(modshift::parseCells(w.c), -1);
-    EXPECT_EQ(w.c.world.interiors.size(), 2000u);
-    EXPECT_NE(w.text().find("Too many interiors!\n"), std::string::npos);
-    EXPECT_EQ(w.console.waits(), 0);
 }
 
 } // namespace
