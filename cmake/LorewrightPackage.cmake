@@ -14,8 +14,10 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 if(WIN32)
   set(lw_package_generator ZIP)
+  set(lw_package_file ${lw_package_name}.zip)
 else()
   set(lw_package_generator TGZ)
+  set(lw_package_file ${lw_package_name}.tar.gz)
 endif()
 set(CPACK_GENERATOR ${lw_package_generator})
 # (CPack leaves its CPACK_ variables set for the source package afterwards.)
@@ -27,7 +29,7 @@ if(LW_BUILD_TESTS AND TARGET lw_demo_data)
   add_test(NAME Package.ConvertsTheDemoFromAnEmptyFolder
     COMMAND ${CMAKE_COMMAND}
       -DCPACK=${CMAKE_CPACK_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DGENERATOR=${lw_package_generator}
-      -DPACKAGE=${lw_package_name} -DEXE=${CMAKE_EXECUTABLE_SUFFIX}
+      -DPACKAGE=${lw_package_file} -DEXE=${CMAKE_EXECUTABLE_SUFFIX}
       -DRUN=${CMAKE_CROSSCOMPILING_EMULATOR} -DWORK=${CMAKE_BINARY_DIR}/tests/package-test
       -P ${CMAKE_SOURCE_DIR}/tests/demo/package_test.cmake)
   set_tests_properties(Package.ConvertsTheDemoFromAnEmptyFolder PROPERTIES LABELS demo TIMEOUT 900)

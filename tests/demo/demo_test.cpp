@@ -1,10 +1,8 @@
-// The demo as a user meets it: the demo data set generated with a copy of
-// the program folder, the plugin converted with standard input closed, and
-// the summary checked against what the sample plugin holds. Every converted
-// mesh must read back with the independent NIF 20.0.0.5 reader, the plugin
-// with the TES4 walker, and a second conversion of the same data must give
-// the same plugin bytes. (The packaged program folder converts the same demo
-// in package_test.cmake.)
+// The demo as a user meets it (package_test.cmake does it with the unpacked
+// package): the plugin converted with standard input closed, the summary
+// checked against what the sample plugin holds, every mesh read back with the
+// independent NIF 20.0.0.5 reader, the plugin with the TES4 walker, and a
+// second conversion must give the same plugin bytes.
 
 #include <gtest/gtest.h>
 
@@ -53,8 +51,7 @@ protected:
         generate = run(lw::test::programPath(kBuild / "tools", "lw_demo_data"),
                        {"generate", (dir->path() / "demo").string(), LW_BIN_DIR}, dir->path());
         convert = run(lw::test::programPath(dir->path() / "demo" / "program", "modshift"),
-                      {"Morrowind/Data Files/LorewrightDemo.esp"},
-                      dir->path() / "demo");
+                      {"Morrowind/Data Files/LorewrightDemo.esp"}, dir->path() / "demo");
         summary = run(lw::test::programPath(kBuild / "tools", "lw_demo_data"), {"summary", (dir->path() / "demo").string()},
                       dir->path());
     }

@@ -1,6 +1,6 @@
 # The package as a user gets it: made by CPack, unpacked into an empty folder,
 # and the demo plugin converted with the unpacked programs (standard input
-# closed). Run by CTest: cmake -DCPACK= -DBUILD= -DGENERATOR= -DPACKAGE= -DEXE=
+# closed). Run by CTest: cmake -DCPACK= -DBUILD= -DGENERATOR= -DPACKAGE=<file> -DEXE=
 # -DRUN=<emulator or empty> -DWORK= -P package_test.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
@@ -18,19 +18,12 @@ function(run_in dir)
 endfunction()
 
 # Paths handed to a Windows program under Wine go through its drive Z:, which is /.
-function(native_path var path)
-  if(RUN)
-    set(path "Z:${path}")
-  endif()
-  set(${var} "${path}" PARENT_SCOPE)
-endfunction()
+if(RUN)
+  set(drive "Z:")
+endif()
 
 run_in(${WORK} ${CPACK} --config ${BUILD}/CPackConfig.cmake -G ${GENERATOR} -B ${WORK}/packages)
-if(GENERATOR STREQUAL "ZIP")
-  set(archive ${WORK}/packages/${PACKAGE}.zip)
-else()
-  set(archive ${WORK}/packages/${PACKAGE}.tar.gz)
-endif()
+set(archive ${WORK}/packages/${PACKAGE})
 if(NOT EXISTS ${archive} OR NOT PACKAGE MATCHES "^lorewright-[0-9]+\\.[0-9]+")
   message(FATAL_ERROR "no package named with the version: ${archive}")
 endif()
@@ -48,9 +41,7 @@ foreach(file IN LISTS expected)
   endif()
 endforeach()
 
-native_path(demo ${WORK}/demo)
-native_path(programs ${folder})
-run_in(${WORK} ${RUN} ${BUILD}/tools/lw_demo_data${EXE} generate ${demo} ${programs})
+run_in(${WORK} ${RUN} ${BUILD}/tools/lw_demo_data${EXE} generate ${drive}${WORK}/demo ${drive}${folder})
 run_in(${WORK}/demo ${RUN} ${WORK}/demo/program/modshift${EXE} "Morrowind/Data Files/LorewrightDemo.esp")
 set(plugin "${WORK}/demo/Morrowind/Data Files/LorewrightDemo_ob.esp")
 if(NOT out MATCHES "Save Done\\." OR NOT EXISTS ${plugin})
