@@ -2,8 +2,10 @@
 # Puts realistic faults into the program one at a time and reports which ones
 # the tests let through. Run on demand (it takes about a minute per fault):
 #
-#   scripts/mutate.sh [--check] [--only 3,17] [--build DIR] [--timeout S] [catalogue]
+#   scripts/mutate.sh [--check] [--only 3,17] [--from N] [--build DIR] [--timeout S] [catalogue]
 #
+# It builds in its own folder (default build-mutate, linked with lld when there
+# is one, since relinking every test program is most of the time per fault).
 # The catalogue (default scripts/mutants.txt) holds one fault per block:
 #   file: path from the source root
 #   from: exact text in that file (the first occurrence is replaced)
@@ -18,17 +20,19 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 catalogue="scripts/mutants.txt"
-build="build"
+build="build-mutate"
 only=""
+first=1
 check=0
 timeout=120
 while [ $# -gt 0 ]; do
     case "$1" in
     --check) check=1 ;;
     --only) only=",$2,"; shift ;;
+    --from) first="$2"; shift ;;
     --build) build="$2"; shift ;;
     --timeout) timeout="$2"; shift ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     *) catalogue="$1" ;;
     esac
     shift
@@ -98,8 +102,11 @@ run_tests() { # -> 0 all passed; prints the first failing tests otherwise
 }
 
 if [ $check -eq 0 ]; then
-    cmake --preset default > /dev/null || exit 2
-    [ "$build" = build ] || cmake -S . -B "$build" > /dev/null || exit 2
+    linker=()
+    if command -v ld.lld > /dev/null; then
+        linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld)
+    fi
+    cmake --preset default -B "$build" "${linker[@]}" > /dev/null || exit 2
     build_all || { echo "the unchanged program does not build: $build/mutate-build.log"; exit 2; }
     start=$(date +%s)
     if ! run_tests > /dev/null; then
@@ -113,7 +120,7 @@ killed=0 survived=0 missing=0 broken=0 n=0
 survivors=""
 while IFS= read -r -d '' file && IFS= read -r -d '' from && IFS= read -r -d '' to && IFS= read -r -d '' why; do
     n=$((n + 1))
-    if [ -n "$only" ] && [[ "$only" != *",$n,"* ]]; then
+    if [ "$n" -lt "$first" ] || { [ -n "$only" ] && [[ "$only" != *",$n,"* ]]; }; then
         continue
     fi
     label=$(printf '%2d %-42s %s' "$n" "$file" "$why")
