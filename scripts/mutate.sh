@@ -37,6 +37,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+[[ "$build" = /* ]] || build="$root/$build" # the test programs run from inside it
 jobs="${MUTATE_JOBS:-2}"
 export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$root")}" CCACHE_NOHASHDIR=1
@@ -91,28 +92,40 @@ trap 'restore; rm -f "$entries"; exit 130' INT TERM
 trap 'restore; rm -f "$entries"' EXIT
 
 build_all() { cmake --build "$build" -j "$jobs" > "$build/mutate-build.log" 2>&1; }
-# The test programs themselves, quickest first (as timed on the unchanged
-# program), each running all its tests in one process and stopping at the first
-# failure: much quicker than a process per test. Prints what failed.
+# The test programs themselves, slowest first so that the quick ones fill in
+# beside them, each running all its tests in one process and stopping at its
+# first failure (much quicker than a process per test); the first failing
+# program stops the rest. Prints what failed.
 order="$build/mutate-order.txt"
+run_one() { # program log-folder timeout
+    local name start rc
+    name=$(basename "$1")
+    start=$(date +%s%N)
+    (cd "$(dirname "$1")" && timeout "$3" "$1" --gtest_fail_fast --gtest_brief=1 > "$2/$name.log" 2>&1)
+    rc=$?
+    echo "$(( ($(date +%s%N) - start) / 1000000 )) $1" >> "$2/timing"
+    if [ $rc -ne 0 ]; then
+        local failed
+        failed=$(grep -m1 -E '^\[  FAILED  \] [A-Za-z]' "$2/$name.log" | sed 's/^\[  FAILED  \] //; s/ (.*//')
+        echo "$name: ${failed:-exit status $rc}" >> "$2/failed"
+        exit 255 # xargs starts no further program
+    fi
+}
+export -f run_one
 run_tests() { # [--time] -> 0 all passed
-    local timing=() rc=0 program start
-    [ "${1:-}" = --time ] || mapfile -t programs < "$order"
-    [ "${1:-}" != --time ] || mapfile -t programs < <(find "$build/tests" -maxdepth 1 -name "test_*" -type f -executable)
-    for program in "${programs[@]}"; do
-        start=$(date +%s%N)
-        (cd "$build/tests" && timeout "$timeout" "$program" --gtest_fail_fast --gtest_brief=1 \
-            > "$build/mutate-test.log" 2>&1)
-        rc=$?
-        timing+=("$(( ($(date +%s%N) - start) / 1000000 )) $program")
-        if [ $rc -ne 0 ]; then
-            local failed
-            failed=$(grep -m1 -E '^\[  FAILED  \] [A-Za-z]' "$build/mutate-test.log" | sed 's/^\[  FAILED  \] //; s/ (.*//')
-            printf '%s' "$(basename "$program"): ${failed:-exit status $rc}"
-            return 1
-        fi
-    done
-    [ "${1:-}" != --time ] || printf '%s\n' "${timing[@]}" | sort -n | cut -d' ' -f2- > "$order"
+    local logs="$build/mutate-logs"
+    rm -rf "$logs" && mkdir -p "$logs"
+    if [ "${1:-}" = --time ]; then
+        find "$build/tests" -maxdepth 1 -name "test_*" -type f -executable > "$order"
+    fi
+    xargs -P "$jobs" -I{} bash -c 'run_one "$1" "$2" "$3"' _ {} "$logs" "$timeout" < "$order" 2> /dev/null
+    if [ -s "$logs/failed" ]; then
+        head -1 "$logs/failed" | tr -d '\n'
+        return 1
+    fi
+    if [ "${1:-}" = --time ]; then
+        sort -rn "$logs/timing" | cut -d' ' -f2- > "$order"
+    fi
     return 0
 }
 if [ $check -eq 0 ]; then
