@@ -24,6 +24,9 @@ constexpr Tag kNPCO = makeTag("NPCO");
 constexpr Tag kCNAM = makeTag("CNAM");
 constexpr Tag kLEVC = makeTag("LEVC");
 constexpr std::size_t kRecordHeader = 16;
+// A master of up to 4 GB (node positions are 32-bit) holds fewer nodes than
+// this, one per 8 bytes at most, so only memory bounds its tree.
+constexpr std::size_t kMasterNodeLimit = std::size_t{1} << 31;
 
 // The record types some converter writes and a reference, an inventory or a
 // leveled list can name; nothing else is ever taken from a master.
@@ -216,7 +219,7 @@ void pullFromMasters(Conversion& c)
             MasterFile& m = masters.emplace_back();
             m.name = shown;
             m.bytes = std::move(*bytes);
-            if (parseRecordTree(m.bytes, m.tree, c.console) != 0 || m.tree.count() == 0) {
+            if (parseRecordTree(m.bytes, m.tree, c.console, kMasterNodeLimit) != 0 || m.tree.count() == 0) {
                 c.console.print("error parsing master %s, left out!\n", shown.c_str());
                 masters.pop_back();
             }
