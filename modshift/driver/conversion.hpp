@@ -49,7 +49,7 @@ struct Conversion {
     RunPaths paths;
     RunOptions options;
 
-    std::vector<std::uint8_t> plugin; // the loaded plugin; never resized after parsing
+    std::vector<std::uint8_t> plugin; // the loaded plugin, then the records taken from its masters; never resized after that
     RecordTree tree;
     Tes4Writer out;
     Random rng;
