@@ -49,7 +49,9 @@ struct Conversion {
     RunPaths paths;
     RunOptions options;
 
-    std::vector<std::uint8_t> plugin; // the loaded plugin, then the records taken from its masters; never resized after that
+    // The loaded plugin, followed by the records taken from its masters;
+    // never resized after that.
+    std::vector<std::uint8_t> plugin;
     RecordTree tree;
     Tes4Writer out;
     Random rng;
