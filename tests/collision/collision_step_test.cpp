@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "collision/collision_fixture.hpp"
@@ -559,20 +560,95 @@ TEST(CollisionStep, TemplateThatDoesNotFitIsRefused)
     }
 }
 
-TEST(CollisionStep, SceneWithoutShapesGetsAnEmptyStrip)
+// A quarter turn about z: (x, y, z) -> (-y, x, z).
+constexpr std::array<float, 9> kQuarterTurn{0, -1, 0, 1, 0, 0, 0, 0, 1};
+
+B::AVObject scaled(B::Vec3 translation, std::array<float, 9> rotation, float scale, std::uint16_t flags = 0)
 {
-    CollisionFixture fx;
-    Scene s;
-    const std::uint32_t child = s.node(s.root);
-    s.shape(child, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0})); // below a child node: no part of the strips
-    ASSERT_TRUE(fx.load(s.nif));
-    Nif20File f = fx.convert();
-    const Nif20Block& data = f.first("NiTriStripsData");
-    EXPECT_EQ(data.u("numVertices"), 0u);
-    EXPECT_EQ(data.u("numTriangles"), 0u);
-    EXPECT_EQ(data.u("hasVertices"), 0u);
-    EXPECT_EQ(data.u("numStrips"), 1u);
-    EXPECT_FALSE(data.has("points") && !data.all("points").empty());
+    B::AVObject av = placed(translation, rotation);
+    av.scale = scale;
+    av.flags = flags;
+    return av;
+}
+
+struct CoverCase {
+    const char* name;
+    std::function<void(Scene&)> build;
+    std::int32_t layer;
+    std::vector<double> expected; // strip vertices, or per box centre x y z then half x y z
+    std::size_t writtenNodes;     // NiNode blocks in the output
+};
+
+// Worked by hand, shape first, then each ancestor: v -> scale (R v) + T.
+const CoverCase kCoverCases[] = {
+    {"nested static: shapes two and three levels down below a turned, scaled, moved node",
+     [](Scene& s) {
+         const auto a = s.node(s.root, scaled({10, 0, 0}, kQuarterTurn, 2));
+         const auto b = s.node(a, placed({0, 5, 0}));
+         // (0,0,0) -> +(1,0,0) -> +(0,5,0) = (1,5,0) -> turn (-5,1,0) x2 (-10,2,0) +(10,0,0) = (0,2,0)
+         s.shape(b, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), placed({1, 0, 0}));
+         s.shape(a, triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}));
+         s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), scaled({}, kQuarterTurn, 1, 1)); // hidden
+     },
+     1, {0, 2, 0, 0, 4, 0, -2, 2, 0, 10, 0, 0, 10, 2, 0, 10, 0, 2}, 3},
+    {"every RootCollisionNode gives strips, at any depth, and none is written",
+     [](Scene& s) {
+         s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+         const auto first = s.node(s.root, placed({0, 0, 100}), true);
+         const auto inner = s.node(first, scaled({0, 0, 0}, kQuarterTurn, 3));
+         s.shape(inner, triangle({1, 0, 0}, {0, 1, 0}, {0, 0, 1}), scaled({}, kQuarterTurn, 1, 1)); // hidden counts here
+         const auto second = s.node(s.root, placed({7, 0, 0}), true);
+         s.shape(second, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+     },
+     // (1,0,0) -> turn (0,1,0) -> turn (-1,0,0) x3 (-3,0,0) +(0,0,100)
+     1, {-3, 0, 100, 0, -3, 100, 0, 0, 103, 7, 0, 0, 8, 0, 0, 7, 1, 0}, 1},
+    {"a scene with only a hidden shape gets an empty strip",
+     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), scaled({}, kQuarterTurn, 1, 1)); },
+     1, {}, 1},
+    {"weapon with a turned grandparent: its box surrounds the drawn shape",
+     [](Scene& s) {
+         const auto grand = s.node(s.root, placed({0, 0, 7}, kQuarterTurn));
+         const auto parent = s.node(grand, placed({7, 0, 0}));
+         // (0,0,0),(14,0,0),(0,7,0) -> (7,0,0),(21,0,0),(7,7,0) -> (0,7,7),(0,21,7),(-7,7,7)
+         s.shape(parent, triangle({0, 0, 0}, {14, 0, 0}, {0, 7, 0}));
+     },
+     5, {-0.5, 2, 1, 0.5, 1, 0}, 3},
+    {"a scaled shape's box is scaled with it",
+     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {7, 0, 0}, {0, 14, 0}), scaled({0, 0, 0}, kQuarterTurn, 2)); },
+     // (7,0,0) -> (0,14,0); (0,14,0) -> (-28,0,0): x -28..0, y 0..14
+     4, {-2, 1, 0, 2, 1, 0}, 1},
+};
+
+TEST(CollisionStep, CollisionCoversTheWholeDrawnObject)
+{
+    for (const CoverCase& c : kCoverCases) {
+        SCOPED_TRACE(c.name);
+        CollisionFixture fx;
+        Scene s;
+        c.build(s);
+        ASSERT_TRUE(fx.load(s.nif));
+        fx.options(0, c.layer, 7, 1);
+        Nif20File f = fx.convert();
+        expectLinksInRange(f);
+        EXPECT_TRUE(f.ofType("RootCollisionNode").empty());
+        EXPECT_EQ(f.ofType("NiNode").size(), c.writtenNodes);
+        std::vector<double> got;
+        if (c.layer == 1) {
+            const Nif20Block& data = f.first("NiTriStripsData");
+            got = data.has("vertices") ? data.all("vertices") : std::vector<double>{};
+            EXPECT_EQ(data.u("numVertices"), got.size() / 3);
+        } else {
+            for (std::uint32_t link : f.first("bhkListShape").links("subShapes")) {
+                const auto& t = linked(f, link).all("transform");
+                got.insert(got.end(), t.begin() + 12, t.begin() + 15);
+                const auto& half = linked(f, linked(f, link).u("shape")).all("dimensions");
+                got.insert(got.end(), half.begin(), half.end());
+            }
+        }
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], c.expected[i], 1e-5) << "value " << i;
+    }
 }
 
 } // namespace
