@@ -141,7 +141,7 @@ TEST(Nif4Reader, AcceptsAnotherVersionNumberButRefusesOtherHeaderLines)
 
 TEST(Nif4Reader, RefusesUnknownAndNearMissBlockTypes)
 {
-    for (const char* name : {"NiKeyframeController", "NiNod", "NiTriShapeDat", "NiTriShapeDataX", "nitrishape"}) {
+    for (const char* name : {"NiParticleSystem", "NiNod", "NiTriShapeDat", "NiTriShapeDataX", "nitrishape"}) {
         Nif4Builder nif = Nif4Builder::texturedQuad();
         nif.addRaw(name, {0, 0, 0, 0});
         JobFixture f;

@@ -228,6 +228,11 @@ bool readBlock(In& in, const std::string& type)
         objectNet(in);
         in.u16("flags");
         in.u8("threshold");
+    } else if (type == "NiStencilProperty") {
+        objectNet(in);
+        in.u8("enabled");
+        for (const char* k : {"function", "reference", "mask", "failAction", "zFailAction", "passAction", "drawMode"})
+            in.u32(k);
     } else if (type == "NiMaterialProperty") {
         objectNet(in);
         in.f32n("ambient", 3);
