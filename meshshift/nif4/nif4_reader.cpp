@@ -486,7 +486,7 @@ constexpr Layout kLayouts[] = {
     {"NiTextKeyExtraData", Kind::Dropped, "xi#[fs]"},
     {"NiVertWeightsExtraData", Kind::Dropped, "xh#[f]"},
     // embedded textures
-    {"NiPixelData", Kind::Dropped, "4i4i8bli#i[3i]i#*"},
+    {"NiPixelData", Kind::Dropped, "6i8bli#i[3i]i#*"},
     {"NiPalette", Kind::Dropped, "bP"},
 };
 
