@@ -228,24 +228,24 @@ TEST_F(PathGrid, ConnectionPastThePointListIsDropped)
 
 TEST_F(PathGrid, TooManyInnerConnectionsStopsWithTheCountAfterThatPoint)
 {
-    std::vector<GridPoint> points(5);
+    std::vector<GridPoint> points(129);
     for (auto& p : points)
         p.links.assign(255, 0);
     load(points, 0, 0, true);
     EXPECT_EQ(modshift::writePathGrid(ctx.c, 0, 0, 0, 0, 0), -1);
-    EXPECT_EQ(ctx.text(), "Too many PGRR nodes! (1020>1000)\nPress enter...\n");
+    EXPECT_EQ(ctx.text(), "Too many PGRR nodes! (32895>32767)\nPress enter...\n");
     EXPECT_EQ(ctx.console.waits(), 1);
     EXPECT_TRUE(ctx.c.out.bytes().empty());
 }
 
 TEST_F(PathGrid, TooManyOutsideConnectionsStops)
 {
-    std::vector<GridPoint> points(5);
-    for (std::size_t i = 0; i < 4; ++i) {
+    std::vector<GridPoint> points(18);
+    for (std::size_t i = 0; i < 17; ++i) {
         points[i].x = static_cast<std::int32_t>(i * 2);
-        points[i].links.assign(255, 4);
+        points[i].links.assign(255, 17);
     }
-    points[4] = {6000, 10, 0, {0}}; // south-east
+    points[17] = {6000, 10, 0, {0}}; // south-east
     load(points, 0, 0);
     EXPECT_EQ(modshift::writePathGrid(ctx.c, -1, 0, 0, 0, 0), -1);
     EXPECT_EQ(ctx.text(), "Too many PGRI nodes!\nPress enter...\n");

@@ -280,13 +280,14 @@ TEST(WorldOutput, ExteriorCellBecomesFourCellsInOrder)
     flatLand(b, false);
     b.record("CELL").sub("DATA", cellData(0, 32, 0)).end(); // outside what the world holds
     flatLand(b, false);
-    b.record("CELL").sub("DATA", cellData(0, 5, 5)).end(); // no heights
+    b.record("CELL").sub("DATA", cellData(0, 5, 5)).end(); // no heights: written after
     w.load(b);
     Tes4File f = w.run();
     ASSERT_TRUE(f.ok()) << f.error;
 
     auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 4u);
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(cells[4].x, 10);
     const int expect[4][2] = {{6, -4}, {7, -4}, {6, -3}, {7, -3}};
     const std::size_t refs[4] = {1, 1, 2, 1};
     for (std::size_t q = 0; q < 4; ++q) {
@@ -408,13 +409,16 @@ TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
     b.u32("FRMR", 4).text("NAME", "rock"); // no DATA: off to (0, 0), never stored
     b.end();
     flatLand(b, false);
-    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end(); // no land: writes nothing
+    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end(); // no land: cells without LAND
     w.load(b);
     Tes4File f = w.run();
     ASSERT_TRUE(f.ok()) << f.error;
-    auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 8u);
+    auto all = exteriorCells(f);
+    ASSERT_EQ(all.size(), 12u);
+    EXPECT_EQ(all[0].x, 4);
+    EXPECT_EQ(all[0].children->groups()[0]->records().size(), 0u);
     // (1, 0) is written before (0, 0): cells run from east to west in a sub-block.
+    std::vector<ExteriorCellView> cells(all.begin() + 4, all.end());
     EXPECT_EQ(cells[0].x, 2);
     auto refs = [](const ExteriorCellView& v) {
         std::vector<float> xs;
@@ -429,7 +433,7 @@ TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
         EXPECT_TRUE(refs(cells[i]).empty()) << i;
     // The reference without DATA speaks in the persistent pass, in its own
     // cell's pass and in every written cell's pass over the out-of-cell list.
-    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 4u);
+    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 5u);
     EXPECT_EQ(countOf(w.text(), "cell @ (2,0)"), 1u);
 }
 

@@ -129,18 +129,21 @@ TEST(CellParse, InteriorNamesWaterAndColoursNeverCarryOver)
     EXPECT_NE(w.text().find("found 2 interiors\n"), std::string::npos);
 }
 
-TEST(CellParse, InteriorWithoutNameStopsTheParse)
+TEST(CellParse, InteriorWithoutNameIsLeftOut)
 {
     World w;
     Tes3Builder b;
     b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "first").end();
     b.record("CELL").sub("DATA", cellData(1, 0, 0)).end();
-    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "never").end();
+    b.record("PGRD").sub("DATA", Fields().i32(0).i32(0).u16(0).i16(3)).end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "second").end();
     w.load(b);
-    EXPECT_EQ(modshift::parseCells(w.c), -1);
-    EXPECT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_EQ(modshift::parseCells(w.c), 0);
+    ASSERT_EQ(w.c.world.interiors.size(), 2u);
+    EXPECT_EQ(w.c.world.interiors[1].name, "second");
+    EXPECT_EQ(w.c.world.interiors[0].pathGrid, -1);
     EXPECT_NE(w.text().find("Interior must have an ID name!\nPress enter...\n"), std::string::npos);
-    EXPECT_EQ(w.text().find("found"), std::string::npos);
+    EXPECT_NE(w.text().find("found 2 interiors"), std::string::npos);
     EXPECT_EQ(w.console.waits(), 1);
 }
 
@@ -235,18 +238,20 @@ TEST(CellParse, PathGridsBelongToTheMostRecentCell)
     EXPECT_EQ(w.text(), "\nParsing cells\n.....\nfound 1 lands\nfound 1 interiors\n");
 }
 
-TEST(CellParse, OversizedPathGridStopsTheParse)
+TEST(CellParse, OversizedPathGridIsLeftOut)
 {
     World w;
     Tes3Builder b;
     b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "in").end();
-    b.record("PGRD").sub("DATA", Fields().i32(0).i32(0).u16(0).i16(501)).end();
-    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "never").end();
+    b.record("PGRD").sub("DATA", Fields().i32(0).i32(0).u16(0).i16(4096)).end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "next").end();
+    b.record("PGRD").sub("DATA", Fields().i32(0).i32(0).u16(0).i16(4095)).end();
     w.load(b);
-    EXPECT_EQ(modshift::parseCells(w.c), -1);
-    EXPECT_NE(w.text().find("Too many PGRP nodes! (501>500)\nPress enter...\n"), std::string::npos);
-    EXPECT_EQ(w.c.world.interiors.size(), 1u);
+    EXPECT_EQ(modshift::parseCells(w.c), 0);
+    EXPECT_NE(w.text().find("Too many PGRP nodes! (4096>4095)\nPress enter...\n"), std::string::npos);
+    ASSERT_EQ(w.c.world.interiors.size(), 2u);
     EXPECT_EQ(w.c.world.interiors[0].pathGrid, -1);
+    EXPECT_EQ(w.c.world.interiors[1].pathGridPoints, 4095);
 }
 
 TEST(CellParse, TwoThousandInteriorsStopWithoutWaiting)
