@@ -255,7 +255,7 @@ std::vector<std::uint8_t> buildDemoPlugin()
         .sub("BKDT", Fields().f32(0.2f).i32(60).u32(1).i32(-1).i32(0))
         .text("ITEX", "demo\\scroll.tga").text("TEXT", "<font face=\"Daedric\">A scroll keeps its lower-case tags.").end();
 
-    // Containers: a chest (with a book it finds and a weapon it cannot yet)
+    // Containers: a chest (with a book and a weapon, both found)
     // and a plant (organic, one item: becomes flora).
     b.record("CONT").text("NAME", "demo_chest").text("MODL", "demo\\chest.nif").text("FNAM", "Chest")
         .f32("CNDT", 150.0f).u32("FLAG", 0x08)
