@@ -183,14 +183,14 @@ const std::map<std::string, std::string> kFixed = {
     {"NiStringPalette", "s:palette i:length"},
 };
 
-void fixed(In& in, const std::string& spec)
+void fixed(In& in, const std::string& fields)
 {
     std::size_t at = 0;
-    while (at < spec.size()) {
-        std::size_t end = spec.find(' ', at);
+    while (at < fields.size()) {
+        std::size_t end = fields.find(' ', at);
         if (end == std::string::npos)
-            end = spec.size();
-        const std::string field = spec.substr(at, end - at);
+            end = fields.size();
+        const std::string field = fields.substr(at, end - at);
         at = end + 1;
         const std::size_t colon = field.find(':');
         const char kind = field[0];
