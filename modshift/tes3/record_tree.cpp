@@ -143,7 +143,7 @@ void RecordTree::buildIndex()
         byTag_[node(i).tag].push_back(i);
 }
 
-int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console)
+int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console, std::size_t capacity)
 {
     tree.image = image;
     tree.nodes.clear();
@@ -199,7 +199,7 @@ int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& co
             tree.nodes[static_cast<std::size_t>(level.last)].next = index;
         tree.nodes.push_back(n);
         level.last = index;
-        if (tree.nodes.size() >= RecordTree::kCapacity)
+        if (tree.nodes.size() >= capacity)
             return -1;
 
         if (kind == TagKind::Unknown) {

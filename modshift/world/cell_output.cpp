@@ -141,11 +141,6 @@ std::uint32_t writePersistentWorldCell(Conversion& c)
 void convertOutOfCell(Conversion& c, int x, int y)
 {
     const WorldState& w = c.world;
-    if (w.walkAllOutOfCell) {
-        for (std::int32_t frmr : w.outOfCell)
-            convertReference(c, frmr, x, y, true, false);
-        return;
-    }
     static const std::vector<std::uint32_t> kNone;
     auto bucket = w.outOfCellByCell.find(WorldState::cellKey(x, y));
     const std::vector<std::uint32_t>& here = bucket == w.outOfCellByCell.end() ? kNone : bucket->second;

@@ -121,6 +121,7 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last, int& gridX,
     CellKind kind = CellKind::Unknown;
     bool dataSeen = false;
     bool referenceSeen = false;
+    bool landCounted = false;
 
     for (std::int32_t i : c.tree.children(cellNode)) {
         const Node& n = c.tree.node(i);
@@ -143,6 +144,8 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last, int& gridX,
             } else {
                 kind = CellKind::Exterior;
                 ExteriorCell& slot = w.exterior.at(gridX, gridY);
+                // A LAND before its CELL has counted the cell already.
+                landCounted = slot.cell != -1 && c.tree.node(slot.cell).tag == kLAND;
                 slot.cell = cellNode;
                 slot.hasWater = (flags & kWaterFlag) != 0;
             }
@@ -174,7 +177,8 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last, int& gridX,
     if (kind == CellKind::Exterior) {
         ExteriorCell& slot = w.exterior.at(gridX, gridY);
         slot.region = region;
-        ++w.lands;
+        if (!landCounted)
+            ++w.lands;
         last = LastCell::Exterior;
         return true;
     }

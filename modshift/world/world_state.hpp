@@ -120,10 +120,6 @@ struct WorldState {
     std::array<std::vector<ConvertedReference>, 4> references;
 
     std::vector<TeleportDoor> teleportDoors;
-
-    // Walks the whole out-of-cell list for every exterior cell instead of its
-    // index; gives the same output and text, slower. For equivalence tests.
-    bool walkAllOutOfCell = false;
 };
 
 } // namespace lw::modshift

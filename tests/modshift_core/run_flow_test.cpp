@@ -263,7 +263,7 @@ TEST(SaveDriver, StepsRunInTheirOrder)
         parseFaces,     writeFileHeader, saveEyes,      saveSounds,    parseRegions,
         parseCells,     saveLandTextures, saveActivators, saveArmours, saveBooks,
         saveContainers, saveDoors,       saveLights,    saveMisc,      saveStatics,
-        saveFlora,      saveWeapons,     saveNpcs,      saveCreatures, saveLeveledCreatures,
+        saveFlora,      saveWeapons,     saveContainersAfterItems, saveNpcs, saveCreatures, saveLeveledCreatures,
         saveRegions,    saveInteriorCells, saveWorldspace, connectTeleportDoors};
     auto steps = saveSteps();
     ASSERT_EQ(steps.size(), expected.size());

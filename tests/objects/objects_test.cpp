@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "modshift/driver/save_steps.hpp"
-#include "modshift/objects/book_text.hpp"
 #include "modshift/objects/list_file.hpp"
 #include "support/conversion_run.hpp"
 
@@ -84,23 +83,6 @@ TEST(Books, SkillsTextAndData)
     EXPECT_EQ(d->f32(6), 3.0f);
     EXPECT_EQ(recs[0]->field("DESC")->text(), "Hello<BR>there");
     EXPECT_EQ(recs[0]->field("MODL")->text(), "Clutter\\Books\\mw\\b\\a.nif");
-}
-
-TEST(BookText, OnlyFontTagsAndTheTagRightAfterThemGo)
-{
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"<FONT COLOR=\"000000\" SIZE=\"3\"><DIV ALIGN=\"LEFT\">Hello", "Hello"},
-        {"Hi<FONT FACE=\"Magic Cards\"><BR>there", "Hithere"},
-        {"a<FONT x>b<BR>c", "ab<BR>c"},
-        {"<font color=\"1\">x<DIV>y", "<font color=\"1\">x<DIV>y"},
-        {"Hello<FONT", "Hello"},
-        {"Hello<FON", "Hello<FON"},
-    };
-    for (const auto& [in, out] : cases) {
-        std::vector<std::uint8_t> bytes(in.begin(), in.end()); // exact size: overreads show under asan
-        std::size_t n = cleanBookText(bytes);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)), out) << in;
-    }
 }
 
 TEST(Containers, OrganicOnesWithFewerThanTwoItemsBecomePlants)

@@ -32,12 +32,6 @@ struct ConversionRun {
         platform.converterName = "meshshift.exe";
         platform.exitStatus = 0;
         platform.meshFolder = std::string(kTargetData) + "\\Meshes\\";
-        reset();
-    }
-
-    // A fresh context over the same platform (files stay, as between two runs).
-    void reset()
-    {
         c = std::make_unique<lw::modshift::Conversion>(platform, console);
         c->paths.programFolder = kProgramFolder;
         c->paths.meshConverter = std::string(kProgramFolder) + "meshshift.exe";
@@ -50,7 +44,6 @@ struct ConversionRun {
         c->out.reset();
         c->rng.seed();
         c->tables.clearAll();
-        console.clearCaptured();
     }
 
     bool load(Tes3Builder& builder)

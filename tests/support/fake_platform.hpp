@@ -25,9 +25,7 @@ public:
     std::string outOfMemoryOn; // readFile of this path throws std::bad_alloc
     std::string faultOn;       // readFile of this path throws std::runtime_error
     std::vector<std::string> started; // every command line started
-    std::vector<std::string> copies;  // "from -> to" of every copy asked for
     std::vector<std::string> folders; // every folder creation asked for
-    std::vector<std::string> reads;   // every path read
     std::optional<int> exitStatus = 1; // of the mesh converter; none: cannot start
     std::map<std::string, int, std::less<>> statusFor; // by mesh (the first argument)
     std::string meshFolder; // where a successful conversion leaves its mesh
@@ -55,7 +53,6 @@ public:
     }
     bool copyFileNoReplace(std::string_view from, std::string_view to) override
     {
-        copies.push_back(std::string(from) + " -> " + std::string(to));
         auto it = files.find(from);
         if (it == files.end() || has(to))
             return false;
@@ -69,7 +66,6 @@ public:
     }
     std::optional<std::vector<std::uint8_t>> readFile(std::string_view path) override
     {
-        reads.emplace_back(path);
         if (!outOfMemoryOn.empty() && path == outOfMemoryOn)
             throw std::bad_alloc();
         if (!faultOn.empty() && path == faultOn)
