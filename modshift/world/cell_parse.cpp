@@ -190,6 +190,7 @@ bool parsePathGrid(Conversion& c, std::int32_t pgrdNode, LastCell last)
         dataSeen = cur.ok();
         if (points > kMaxPathGridPoints) {
             c.console.print("Too many PGRP nodes! (%i>%i)\n", points, kMaxPathGridPoints);
+            c.log.capacity("Too many PGRP nodes! (" + std::to_string(points) + ">" + std::to_string(kMaxPathGridPoints) + ")");
             waitForUser(c);
             return false;
         }
@@ -263,6 +264,7 @@ int parseCells(Conversion& c)
         }
         if (w.interiors.size() >= WorldState::kInteriorCapacity) {
             c.console.print("Too many interiors!\n");
+            c.log.capacity("Too many interiors!");
             return -1;
         }
     }

@@ -145,12 +145,14 @@ int writePathGrid(Conversion& c, int interior, int cellX, int cellY, int ox, int
             if (inner.size() > kConnectionCapacity) {
                 c.console.print("Too many PGRR nodes! (%i>%i)\n", static_cast<int>(inner.size()),
                                 static_cast<int>(kConnectionCapacity));
+                c.log.capacity("Too many PGRR nodes!");
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
                 return -1;
             }
             if (outside.size() > kConnectionCapacity) {
                 c.console.print("Too many PGRI nodes!\n");
+                c.log.capacity("Too many PGRI nodes!");
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
                 return -1;

@@ -124,6 +124,13 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         commandLine += " " + quoteArgument(a);
 
     HANDLE in = options.input ? openInherited(inFile, false) : openInherited("NUL", false);
+    HANDLE keptOpen = nullptr; // the writing end of an open input, held until the run ends
+    if (options.openInput) {
+        CloseHandle(in);
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        CreatePipe(&in, &keptOpen, &sa, 0);
+        SetHandleInformation(keptOpen, HANDLE_FLAG_INHERIT, 0);
+    }
     HANDLE out = openInherited(outFile, true);
     HANDLE err = openInherited(errFile, true);
     STARTUPINFOA si{};
@@ -159,6 +166,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    if (keptOpen)
+        CloseHandle(keptOpen);
 #else
     // Everything the child needs is prepared before fork: between fork and
     // exec only async-signal-safe calls are allowed.
@@ -175,9 +184,11 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     const std::string outName = outFile.string();
     const std::string errName = errFile.string();
 
-    // A close-on-exec pipe tells the parent whether exec worked.
+    // A close-on-exec pipe tells the parent whether exec worked; another one,
+    // whose writing end only the parent holds, is an open input.
     int status[2];
-    if (pipe2(status, O_CLOEXEC) != 0) {
+    int input[2] = {-1, -1};
+    if (pipe2(status, O_CLOEXEC) != 0 || (options.openInput && pipe2(input, O_CLOEXEC) != 0)) {
         result.error = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
@@ -194,7 +205,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         // Own process group, so a timeout also ends the programs this one started.
         setpgid(0, 0);
         int failure = 0;
-        const int inFd = open(inName.c_str(), O_RDONLY);
+        const int inFd = options.openInput ? input[0] : open(inName.c_str(), O_RDONLY);
         const int outFd = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (inFd < 0 || outFd < 0 || errFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
@@ -210,6 +221,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         _exit(127);
     }
     close(status[1]);
+    if (options.openInput)
+        close(input[0]);
     int childError = 0;
     ssize_t got;
     do {
@@ -236,6 +249,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         if (pause < std::chrono::milliseconds(20))
             pause *= 2;
     }
+    if (options.openInput)
+        close(input[1]);
     if (got > 0) {
         result.error = "cannot start " + programText + ": " + std::strerror(childError);
         return result;

@@ -17,6 +17,7 @@ namespace lw::test {
 struct RunOptions {
     std::filesystem::path workingDir;   // empty: the current folder
     std::optional<std::string> input;   // nothing: standard input is the null device
+    bool openInput = false;             // standard input a pipe that stays open, empty, like an idle console
     std::chrono::milliseconds timeout{std::chrono::minutes(5)};
 };
 
