@@ -1,6 +1,5 @@
 #pragma once
-// Runs of the real programs over hostile input, in a whole installation in a
-// temporary folder (see support/installation.hpp).
+// Runs of the real programs over hostile input in a whole installation.
 
 #include <string>
 #include <string_view>
@@ -13,10 +12,8 @@ using HostileEnv = Installation;
 
 inline constexpr int kMeshFailed = 255; // meshshift's -1 as an exit status
 
-// The run ended by itself (no signal, no time-out), as a clean exit should.
 inline bool endedCleanly(const RunResult& r) { return r.started && r.exited && !r.timedOut; }
 
-// A text of `n` characters made of repeated `unit`.
 inline std::string repeated(std::string_view unit, std::size_t n)
 {
     std::string s;

@@ -1,8 +1,6 @@
-// The real programs run together from a whole installation: modshift starting
-// meshshift on good, damaged and missing meshes and the log that accounts for
-// every record, mesh and asset left out, checked against the plugin; exit
-// statuses through the process boundary, runs nobody sits at, and the options
-// that only print.
+// The real programs run together from a whole installation: the log of a run
+// over good, damaged and missing meshes against the plugin; statuses, waits
+// and the options that only print, through the process boundary.
 
 #include <gtest/gtest.h>
 
@@ -30,19 +28,15 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
     b.header("Anna", "");
     for (const char* name : {"DoorMarker", "good", "bad_one", "lost", "tree", "listed"})
         b.record("STAT").text("NAME", name).text("MODL", std::string("x\\") + name + ".nif").end();
-    b.record("SOUN").text("NAME", "bell").text("FNAM", "b\\bell.wav").end();
-    b.record("SOUN").text("NAME", "hum").text("FNAM", "h\\hum.wav").end();
+    for (const char* sound : {"b\\bell.wav", "h\\hum.wav"})
+        b.record("SOUN").text("NAME", sound + 2).text("FNAM", sound).end();
     b.record("SCPT").text("NAME", "My_Script").end();
     for (int i = 0; i < 257; ++i)
         b.record("LTEX").text("NAME", "t" + std::to_string(i)).i32("INTV", i).end();
     inst.dir.writeFile("work/Mod.esp", b.bytes());
 
-    // An input that stays open: only --no-wait, passed on to every meshshift,
-    // lets the run end.
-    RunOptions options;
-    options.openInput = true;
-    options.timeout = std::chrono::seconds(120);
-    const RunResult r = inst.run("modshift", {"--no-wait", "Mod.esp"}, options);
+    // An input that stays open: only --no-wait, passed on to every meshshift, lets the run end.
+    const RunResult r = inst.run("modshift", {"--no-wait", "Mod.esp"}, {{}, {}, true, std::chrono::seconds(120)});
     ASSERT_TRUE(r.exitedWith(0)) << r.describe();
     const std::string log = inst.dir.readText("work/Mod_ob.log");
     const std::string entries = log.substr(0, log.find("\nsummary\n"));
@@ -56,8 +50,7 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
                        "not converted: STAT \"listed\" (replaced through statics.ini)\n"
                        "not converted: SCPT \"My_Script\" (type not converted)\n");
 
-    // The summary against the plugin read back: every type written, and the
-    // source counts of the plugin built above.
+    // The summary against the plugin read back and the source counts of the plugin built above.
     const auto f = readTes4(inst.dir.readBytes("work/Mod_ob.esp"));
     ASSERT_TRUE(f.ok()) << f.error;
     std::map<std::string, std::pair<int, int>> expected = {{"STAT", {6, 0}}, {"SOUN", {2, 0}}, {"LTEX", {257, 0}},
@@ -77,50 +70,31 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
     EXPECT_TRUE(log.ends_with("\nmeshes: 1 converted, 1 reused, 2 failed\nfiles copied: 1\n")) << log;
 }
 
-// Every wait is skipped with --no-wait, though the input stays open; without
-// it the programs wait there until they are stopped.
-TEST(Programs, NoWaitEndsWithAnOpenInput)
-{
-    Installation inst;
-    const struct {
-        const char* program;
-        std::vector<std::string> args;
-        int status; // -1: still waiting
-    } rows[] = {
-        {"modshift", {}, -1}, {"modshift", {"--no-wait"}, 2}, {"meshshift", {}, -1}, {"meshshift", {"--no-wait"}, 255},
-    };
-    for (const auto& row : rows) {
-        RunOptions options;
-        options.openInput = true;
-        options.timeout = std::chrono::seconds(row.status == -1 ? 2 : 60);
-        const RunResult r = inst.run(row.program, row.args, options);
-        EXPECT_EQ(r.timedOut, row.status == -1) << row.program << r.describe();
-        if (row.status != -1) {
-            EXPECT_TRUE(r.exitedWith(row.status)) << r.describe();
-            EXPECT_TRUE(r.out.ends_with("press enter...")) << r.out;
-        }
-    }
-}
-
 // Statuses as the shell sees them; help, version and wrong options leave
-// every file as it was.
-TEST(Programs, StatusesAndOptionsThatOnlyPrint)
+// every file as it was. With an input that stays open (an idle console) only
+// --no-wait lets a failing run end: without it the programs wait until stopped.
+TEST(Programs, StatusesWaitsAndOptionsThatOnlyPrint)
 {
     Installation inst;
     const struct {
         const char* program;
         std::vector<std::string> args;
-        int status;
+        int status; // -1: still waiting at the end of the time limit
         const char* begins;
+        bool openInput = false;
     } rows[] = {
         {"modshift", {"--help"}, 0, "usage: modshift"},
         {"modshift", {"--version"}, 0, "modshift (Lorewright) v0.93\n"},
         {"modshift", {"--bogus"}, 2, "unknown option --bogus\nusage: modshift"},
         {"modshift", {}, 2, "Welcome in Lorewright"},
         {"modshift", {"absent.esp"}, 1, "Welcome in Lorewright"},
+        {"modshift", {}, -1, "Welcome in Lorewright", true},
+        {"modshift", {"--no-wait"}, 2, "Welcome in Lorewright", true},
         {"meshshift", {"--help"}, 0, "usage: meshshift"},
         {"meshshift", {"--version"}, 0, "meshshift (Meshwright) v1.02\n"},
         {"meshshift", {"--bogus", "x.nif"}, 255, "\nWelcome to Meshwright v1.02\nUnknown argument \"--bogus\"!\nusage:"},
+        {"meshshift", {}, -1, "\nWelcome to Meshwright", true},
+        {"meshshift", {"--no-wait"}, 255, "\nWelcome to Meshwright", true},
         {"lorereport", {"--help"}, 0, "usage: lorereport"},
         {"lorereport", {"--version"}, 0, "lorereport (Lorewright) v0.93\n"},
     };
@@ -128,9 +102,11 @@ TEST(Programs, StatusesAndOptionsThatOnlyPrint)
     for (const auto& row : rows) {
         if (!std::filesystem::exists(programPath(inst.dir / "prog", row.program)))
             continue; // lorereport is built on its own
-        const RunResult r = inst.run(row.program, row.args);
-        EXPECT_TRUE(r.exitedWith(row.status)) << row.program << " " << r.describe();
+        const RunResult r = inst.run(row.program, row.args,
+                                     {{}, {}, row.openInput, std::chrono::seconds(row.status == -1 ? 2 : 60)});
+        EXPECT_TRUE(row.status == -1 ? r.timedOut : r.exitedWith(row.status)) << row.program << " " << r.describe();
         EXPECT_TRUE(r.out.starts_with(row.begins)) << r.out;
+        EXPECT_TRUE(!row.openInput || row.status == -1 || r.out.ends_with("press enter...")) << r.out; // no wait, but the prompt
     }
     EXPECT_EQ(inst.snapshot(), before);
 }

@@ -29,9 +29,8 @@ public:
     RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
     RunResult meshshift(const std::vector<std::string>& args) const { return run("meshshift", args); }
 
-    // Every file below the root, relative with "/" separators; and the files
-    // present now that were not in `before`, outside the target data folder
-    // only when asked, except the names in `allowed`.
+    // Every file below the root ("/" separators); the ones added since
+    // `before` (only those outside the target folder and not `allowed`, if asked).
     std::set<std::string> snapshot() const;
     std::vector<std::string> writtenSince(const std::set<std::string>& before, bool outsideTargetOnly = false,
                                           const std::set<std::string>& allowed = {}) const;

@@ -25,17 +25,12 @@ namespace fs = std::filesystem;
 
 std::string RunResult::describe() const
 {
-    std::string text;
     if (!started)
         return "not started: " + error;
-    if (timedOut)
-        text = "killed after the time limit";
-    else if (exited)
-        text = "exit status " + std::to_string(exitCode);
-    else
-        text = "ended by signal " + std::to_string(signal);
-    text += "\n--- stdout ---\n" + out + "\n--- stderr ---\n" + err;
-    return text;
+    return (timedOut ? "killed after the time limit"
+            : exited ? "exit status " + std::to_string(exitCode)
+                     : "ended by signal " + std::to_string(signal)) +
+           "\n--- stdout ---\n" + out + "\n--- stderr ---\n" + err;
 }
 
 fs::path programPath(const fs::path& binDir, std::string_view name)
@@ -54,13 +49,8 @@ std::string slurp(const fs::path& file)
     std::ifstream in(file, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 #if defined(_WIN32)
-    std::string lf;
-    lf.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            lf += text[i];
-    }
-    text = std::move(lf);
+    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1); // the runtime's CR LF back to "\n"
 #endif
     return text;
 }
@@ -113,10 +103,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     TempDir capture("lw-run");
     const fs::path outFile = capture / "stdout";
     const fs::path errFile = capture / "stderr";
-    fs::path inFile;
-    if (options.input) {
-        inFile = capture.writeFile("stdin", *options.input);
-    }
+    const fs::path inFile = options.input ? capture.writeFile("stdin", *options.input) : fs::path();
 
 #if defined(_WIN32)
     std::string commandLine = quoteArgument(program.string());
@@ -232,7 +219,6 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
 
     int waitStatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    auto pause = std::chrono::milliseconds(1);
     for (;;) {
         const pid_t done = waitpid(pid, &waitStatus, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
@@ -245,9 +231,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
             }
             break;
         }
-        std::this_thread::sleep_for(pause);
-        if (pause < std::chrono::milliseconds(20))
-            pause *= 2;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (options.openInput)
         close(input[1]);
