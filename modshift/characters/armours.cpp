@@ -174,7 +174,7 @@ int saveArmours(Conversion& c)
             table.setFormId(i, v.listed);
         if (!v.editorId || v.listed != 0) {
             c.console.print("skipping\n");
-            logNotConverted(c, table[i].node, v.listed != 0 ? "replaced through armors.ini" : "no identifier");
+            logNotConverted(c, table[i].node, v.listed != 0 ? "replaced through armors.ini" : "not in the armour replacement table");
             continue;
         }
         writeArmour(c, i, v);

@@ -89,6 +89,7 @@ int saveCreatures(Conversion& c)
                 break;
             }
         }
+        logNotConverted(c, table[i].node, table[i].formId != 0 ? "replaced through creatures.ini" : "not in creatures.ini");
     }
     c.out.endGroup(); // holds no record: creatures stand for master records
     return 0;
