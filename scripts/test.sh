@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. Usage: scripts/test.sh [preset]
-# (default: release with debug info; "asan": sanitizers).
+# (default: release with debug info; "asan": sanitizers; "clang-release":
+# Release with Clang; "windows": MinGW-w64 cross build under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"

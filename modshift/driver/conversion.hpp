@@ -54,7 +54,9 @@ struct Conversion {
     RunOptions options;
     ConversionLog log;
 
-    std::vector<std::uint8_t> plugin; // the loaded plugin; never resized after parsing
+    // The loaded plugin, followed by the records taken from its masters;
+    // never resized after that.
+    std::vector<std::uint8_t> plugin;
     RecordTree tree;
     Tes4Writer out;
     Random rng;

@@ -7,6 +7,7 @@
 
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/run_paths.hpp"
+#include "modshift/masters/masters.hpp"
 
 namespace lw::modshift {
 
@@ -32,7 +33,7 @@ constexpr const char* kUsageText =
 enum class Request { Convert, Help, Version, Unknown };
 
 // Options may stand anywhere; the first other argument names the plugin and
-// later ones are ignored. An argument of one "-" and more is a plugin name.
+// later ones are ignored. Only "--" opens an option: "-x.esp" is a plugin.
 Request parseOptions(std::span<const std::string> args, RunOptions& options, std::string& plugin,
                      std::string& unknown)
 {
@@ -134,6 +135,8 @@ int startAndSave(std::span<const std::string> args, const std::string& plugin, C
         return kFailed;
     }
 
+    if (!c.options.noMasters)
+        pullFromMasters(c);
     c.log.rememberIdentifiers(c.tree);
 
     console.print("Saving file\n");

@@ -81,7 +81,10 @@ std::string resolve(std::string_view path)
     std::string out;
     std::size_t pos = 0;
     if (!given.empty() && given[0] == '/') {
-        out = "/";
+        // One character appended, not a literal assigned: GCC 12 at -O3
+        // reports a bogus overlapping copy (-Wrestrict) inside std::string
+        // for the assignment.
+        out.push_back('/');
         pos = 1;
     }
     bool searching = true;
@@ -428,8 +431,12 @@ private:
                 if (!startsWithDrive(prefix)) {
                     std::string native = resolve(prefix);
                     if (isRegularFile(native)) {
-                        // Any placeholder program name, then the rest as arguments.
-                        std::vector<std::string> found = splitCommandLine("p" + std::string(line.substr(end)));
+                        // Any placeholder program name, then the rest as arguments
+                        // (appended, not "p" + rest: the same GCC 12 -Wrestrict
+                        // report as in resolve()).
+                        std::string placeholderLine(1, 'p');
+                        placeholderLine.append(line.substr(end));
+                        std::vector<std::string> found = splitCommandLine(placeholderLine);
                         found[0] = std::move(native);
                         return found;
                     }
