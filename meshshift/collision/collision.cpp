@@ -64,8 +64,6 @@ Placement placementOf(const BlockTable& blocks, Link entry)
     Placement p;
     if (entry >= blocks.size() || !blocks[entry].record)
         return p;
-    if (entry == 0 && (blocks[0].typeName == "NiNode" || blocks[0].typeName == "RootCollisionNode"))
-        return p;
     const AVObject* av = std::visit(
         [](auto& r) -> const AVObject* {
             if constexpr (std::is_base_of_v<AVObject, std::decay_t<decltype(r)>>)
@@ -74,11 +72,108 @@ Placement placementOf(const BlockTable& blocks, Link entry)
                 return nullptr;
         },
         *blocks[entry].record);
-    if (av) {
-        p.rotation = av->rotation;
-        p.translation = av->translation;
-    }
+    if (!av)
+        return p;
+    p.scale = av->scale;
+    if (entry == 0 && (blocks[0].typeName == "NiNode" || blocks[0].typeName == "RootCollisionNode"))
+        return p;
+    p.rotation = av->rotation;
+    p.translation = av->translation;
     return p;
+}
+
+Vec3 PlacedShape::apply(Vec3 v) const
+{
+    for (const Placement& p : chain)
+        v = p.apply(v);
+    return v;
+}
+
+Vec3 PlacedShape::rotate(Vec3 v) const
+{
+    for (const Placement& p : chain)
+        v = p.rotate(v);
+    return v;
+}
+
+float PlacedShape::scale() const
+{
+    float s = 1.0f;
+    for (const Placement& p : chain)
+        s *= p.scale;
+    return s;
+}
+
+namespace {
+
+struct ShapeWalk {
+    const BlockTable& blocks;
+    bool inCollisionNode;
+    std::vector<Placement> above; // nearest ancestor of the start first
+    std::vector<Placement> down;  // the start first, then each node walked into
+    std::vector<bool> visited;    // a node met twice (a damaged mesh's cycle) is walked once
+    std::vector<PlacedShape> found;
+
+    bool hidden(Link entry) const
+    {
+        const AVObject* av = blocks.as<NiNode>(entry);
+        if (!av)
+            av = blocks.as<NiTriShape>(entry);
+        return !inCollisionNode && av && (av->flags & 0x0001);
+    }
+
+    void walk(Link nodeEntry)
+    {
+        if (nodeEntry >= visited.size() || visited[nodeEntry])
+            return;
+        visited[nodeEntry] = true;
+        const NiNode* node = blocks.as<NiNode>(nodeEntry);
+        if (!node)
+            return;
+        down.push_back(placementOf(blocks, nodeEntry));
+        for (Link child : node->children) {
+            if (child >= blocks.size() || hidden(child))
+                continue;
+            const std::string_view type = blocks[child].typeName;
+            if (type == "NiTriShape") {
+                PlacedShape placed{child, {placementOf(blocks, child)}};
+                placed.chain.insert(placed.chain.end(), down.rbegin(), down.rend());
+                placed.chain.insert(placed.chain.end(), above.begin(), above.end());
+                found.push_back(std::move(placed));
+            } else if (type != "RootCollisionNode" && blocks.as<NiNode>(child)) {
+                walk(child);
+            }
+        }
+        down.pop_back();
+    }
+};
+
+// The node whose children list names `entry` first, or kNoLink.
+Link parentOf(const BlockTable& blocks, Link entry)
+{
+    for (std::size_t e = 0; e < blocks.size(); ++e)
+        if (const NiNode* node = blocks.as<NiNode>(static_cast<Link>(e)))
+            for (Link child : node->children)
+                if (child == entry)
+                    return static_cast<Link>(e);
+    return kNoLink;
+}
+
+} // namespace
+
+std::vector<PlacedShape> shapesUnder(const BlockTable& blocks, Link start)
+{
+    ShapeWalk walk{blocks, start < blocks.size() && blocks[start].typeName == "RootCollisionNode", {}, {},
+                   std::vector<bool>(blocks.size(), false), {}};
+    std::vector<bool> climbed(blocks.size(), false);
+    for (Link up = parentOf(blocks, start); up < blocks.size() && !climbed[up]; up = parentOf(blocks, up)) {
+        climbed[up] = true;
+        const Placement p = placementOf(blocks, up);
+        if (!p.isIdentity())
+            walk.above.push_back(p);
+    }
+    walk.walk(start);
+    return std::move(walk.found);
 }
 
 OutputNumbering buildOutputNumbering(const BlockTable& blocks, std::size_t countAtEntry, bool appendedFirst,
@@ -115,6 +210,15 @@ OutputNumbering buildOutputNumbering(const BlockTable& blocks, std::size_t count
 }
 
 namespace {
+
+std::vector<Link> rootCollisionNodes(const BlockTable& blocks)
+{
+    std::vector<Link> nodes;
+    for (std::size_t e = 0; e < blocks.size(); ++e)
+        if (blocks[e].typeName == "RootCollisionNode")
+            nodes.push_back(static_cast<Link>(e));
+    return nodes;
+}
 
 bool isBoxLayer(std::int32_t layer) { return layer == 2 || layer == 4 || layer == 5; }
 
@@ -270,11 +374,11 @@ int buildCollisionObject(CollisionRun& run)
             return -1;
         shape->material = static_cast<std::uint32_t>(run.options.material);
 
-        const int rootCollision = run.blocks.findType("RootCollisionNode");
-        const Link source =
-            rootCollision >= 0 && !run.options.wholeScene ? static_cast<Link>(rootCollision) : run.parent;
+        std::vector<Link> sources = run.options.wholeScene ? std::vector<Link>{} : rootCollisionNodes(run.blocks);
+        if (sources.empty())
+            sources.push_back(run.parent);
         StripBuilder builder;
-        if (fillStripsData(run.job, source, *data, builder) < 0) {
+        if (fillStripsData(run.job, sources, *data, builder) < 0) {
             run.console.print("error in collision strips data!\n");
             return -1;
         }
@@ -299,49 +403,47 @@ int buildCollisionObject(CollisionRun& run)
     return 0;
 }
 
-// Whether `data` is named by a NiTriShape other than the dropped ones.
-bool dataStillUsed(const BlockTable& blocks, Link data, const std::vector<Link>& droppedShapes)
+// Whether a NiTriShape still in the table names `data`.
+bool dataStillUsed(const BlockTable& blocks, Link data)
 {
     for (std::size_t e = 0; e < blocks.size(); ++e) {
-        if (blocks[e].typeName != "NiTriShape")
-            continue;
         const NiTriShape* shape = blocks.as<NiTriShape>(static_cast<Link>(e));
-        if (!shape || shape->data != data)
-            continue;
-        bool dropped = false;
-        for (Link d : droppedShapes)
-            dropped = dropped || d == e;
-        if (!dropped)
+        if (shape && shape->data == data)
             return true;
     }
     return false;
 }
 
-// The RootCollisionNode is Morrowind's collision; Havok replaces it.
+// Adds `entry` and everything below it through child links to `out`.
+void collectSubtree(const BlockTable& blocks, Link entry, std::vector<bool>& taken, std::vector<Link>& out)
+{
+    if (entry >= blocks.size() || taken[entry] || !blocks[entry].record)
+        return;
+    taken[entry] = true;
+    out.push_back(entry);
+    if (const NiNode* node = blocks.as<NiNode>(entry))
+        for (Link child : node->children)
+            collectSubtree(blocks, child, taken, out);
+}
+
+// Every RootCollisionNode is Morrowind's collision; Havok replaces them. Each
+// goes with everything below it.
 void dropRootCollision(CollisionRun& run)
 {
-    const int found = run.blocks.findType("RootCollisionNode");
-    if (found < 0)
-        return;
-    const Link node = static_cast<Link>(found);
-    const NiNode* record = run.blocks.as<NiNode>(node);
-    std::vector<Link> children = record ? record->children : std::vector<Link>{};
-    run.blocks.drop(node);
+    std::vector<bool> taken(run.blocks.size(), false);
+    std::vector<Link> subtree;
+    for (Link node : rootCollisionNodes(run.blocks))
+        collectSubtree(run.blocks, node, taken, subtree);
     std::vector<Link> shapeData;
-    for (Link child : children) {
-        if (child >= run.blocks.size())
-            continue;
-        if (run.blocks[child].typeName == "NiTriShape")
-            if (const NiTriShape* shape = run.blocks.as<NiTriShape>(child))
-                shapeData.push_back(shape->data);
-    }
-    for (Link child : children)
-        if (child < run.blocks.size())
-            run.blocks.drop(child);
+    for (Link entry : subtree)
+        if (const NiTriShape* shape = run.blocks.as<NiTriShape>(entry))
+            shapeData.push_back(shape->data);
+    for (Link entry : subtree)
+        run.blocks.drop(entry);
     // A data block that a visible shape also uses stays, or that shape would
     // lose its geometry.
     for (Link data : shapeData)
-        if (data < run.blocks.size() && !dataStillUsed(run.blocks, data, children))
+        if (data < run.blocks.size() && !dataStillUsed(run.blocks, data))
             run.blocks.drop(data);
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "meshshift/collision/strip_builder.hpp"
 #include "meshshift/nif20/block_model.hpp"
@@ -68,24 +69,54 @@ struct CollisionRun {
     int templateMisfit(std::size_t block, std::string_view wanted);
 };
 
-// The rotation and translation a block contributes to collision geometry. The
-// writer puts a root node (entry 0 when it is a NiNode) at the origin with no
-// rotation, so such a root counts as the identity here too, or the collision
-// would sit apart from the visible mesh.
+// The rotation, scale and translation a block contributes to collision
+// geometry: v -> scale (R v) + T. The writer puts a root node (entry 0 when it
+// is a NiNode) at the origin with no rotation, so such a root counts as
+// unrotated and unmoved here too (its scale stays: the game draws it), or the
+// collision would sit apart from the visible mesh.
 struct Placement {
     Matrix33 rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
     Vec3 translation{};
-    Vec3 apply(const Vec3& v) const { return matrixTimesVector(rotation, v) + translation; }
+    float scale = 1.0f;
+    Vec3 apply(const Vec3& v) const
+    {
+        Vec3 r = matrixTimesVector(rotation, v);
+        for (float& c : r)
+            c *= scale;
+        return r + translation;
+    }
     Vec3 rotate(const Vec3& v) const { return matrixTimesVector(rotation, v); }
+    bool isIdentity() const
+    {
+        return rotation == Matrix33{1, 0, 0, 0, 1, 0, 0, 0, 1} && translation == Vec3{} && scale == 1.0f;
+    }
 };
 Placement placementOf(const BlockTable& blocks, Link entry);
 
-// Fills `data` from the NiTriShape children of `source` (only direct
-// children). 1, or -1 after the builder's message.
-int fillStripsData(MeshJob& job, Link source, NiTriStripsData& data, StripBuilder& builder);
+// A shape and the placements that carry its vertices into the collision's
+// space, the shape's own first, then each ancestor up to the root.
+struct PlacedShape {
+    Link shape = kNoLink;
+    std::vector<Placement> chain;
+    Vec3 apply(Vec3 v) const;
+    Vec3 rotate(Vec3 v) const;
+    float scale() const;
+};
 
-// Builds one box per NiTriShape below the collision parent (NiNode children
-// walked depth first) and their list shape; the list shape's entry, or
+// The NiTriShapes below `start` at any depth, in depth-first child order. A
+// RootCollisionNode met on the way is passed over (it is collision, not the
+// drawn object); hidden shapes and nodes count only inside a
+// RootCollisionNode, where everything is hidden anyway. Placements of the
+// nodes from `start` down are always applied; the ones above `start` only
+// when they move, turn or scale.
+std::vector<PlacedShape> shapesUnder(const BlockTable& blocks, Link start);
+
+// Fills `data` from the NiTriShapes below the collision sources. 1, or -1
+// after the builder's message.
+int fillStripsData(MeshJob& job, const std::vector<Link>& sources, NiTriStripsData& data, StripBuilder& builder);
+
+// Builds one box per NiTriShape below the collision parent (see shapesUnder)
+// and their list shape; the list shape's entry, or
 // kNoLink after a message.
 Link buildBoxList(CollisionRun& run);
 

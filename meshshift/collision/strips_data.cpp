@@ -1,6 +1,6 @@
-// The strips collision mesh of static objects: the NiTriShape children of the
-// collision source, merged into one vertex array in the source's parent space
-// and one triangle strip, written into the template's NiTriStripsData.
+// The strips collision mesh of static objects: the NiTriShapes below the
+// collision sources, merged into one vertex array in the root's space and one
+// triangle strip, written into the template's NiTriStripsData.
 #include <vector>
 
 #include "common/console/console.hpp"
@@ -9,19 +9,21 @@
 
 namespace lw::meshshift::collision {
 
-int fillStripsData(MeshJob& job, Link source, NiTriStripsData& data, StripBuilder& builder)
+int fillStripsData(MeshJob& job, const std::vector<Link>& sources, NiTriStripsData& data, StripBuilder& builder)
 {
     Console& console = job.console;
     const BlockTable& blocks = job.blocks;
     builder.reset();
     data.numVertices = 0;
     data.numTriangles = 0;
-    // Without any NiTriShape child the block stays an empty, consistent strip.
+    // Without any NiTriShape the block stays an empty, consistent strip.
     data.hasVertices = 0;
     data.hasNormals = 0;
 
-    const NiNode* node = blocks.as<NiNode>(source);
-    const Placement sourcePlace = placementOf(blocks, source);
+    std::vector<PlacedShape> shapes;
+    for (Link source : sources)
+        for (PlacedShape& placed : shapesUnder(blocks, source))
+            shapes.push_back(std::move(placed));
 
     std::vector<float> vertices;
     std::vector<float> normals;
@@ -29,10 +31,8 @@ int fillStripsData(MeshJob& job, Link source, NiTriStripsData& data, StripBuilde
     std::vector<StripTriangle> triangles;
     std::uint32_t total = 0;
 
-    for (Link child : node ? node->children : std::vector<Link>{}) {
-        if (child >= blocks.size() || blocks[child].typeName != "NiTriShape")
-            continue;
-        const NiTriShape* shape = blocks.as<NiTriShape>(child);
+    for (const PlacedShape& placed : shapes) {
+        const NiTriShape* shape = blocks.as<NiTriShape>(placed.shape);
         const NiTriShapeData* d = shape ? blocks.as<NiTriShapeData>(shape->data) : nullptr;
         if (!d)
             continue; // a shape without geometry adds nothing
@@ -66,24 +66,22 @@ int fillStripsData(MeshJob& job, Link source, NiTriStripsData& data, StripBuilde
         vertices.resize(3 * std::size_t{total}, 0.0f);
         normals.resize(3 * std::size_t{total}, 0.0f);
 
-        const Placement shapePlace = placementOf(blocks, child);
-        auto toSource = [&](const Vec3& v) { return sourcePlace.apply(shapePlace.apply(v)); };
         data.hasVertices = d->hasVertices ? 1 : 0;
         if (d->hasVertices)
             for (std::uint32_t i = 0; i < n; ++i) {
-                Vec3 w = toSource(positions[i]);
+                Vec3 w = placed.apply(positions[i]);
                 for (std::size_t k = 0; k < 3; ++k)
                     vertices[3 * (base + i) + k] = w[k];
             }
         data.hasNormals = d->hasNormals ? 1 : 0;
         if (d->hasNormals)
             for (std::uint32_t i = 0; i < n; ++i) {
-                Vec3 w = sourcePlace.rotate(shapePlace.rotate(d->normal(i)));
+                Vec3 w = placed.rotate(d->normal(i));
                 for (std::size_t k = 0; k < 3; ++k)
                     normals[3 * (base + i) + k] = w[k];
             }
-        data.centre = toSource(d->centre);
-        data.radius = d->radius;
+        data.centre = placed.apply(d->centre);
+        data.radius = d->radius * placed.scale();
     }
 
     // The arrays must agree with the counts and flags the block is written by.

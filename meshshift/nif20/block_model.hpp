@@ -329,6 +329,27 @@ struct NiVertexColorProperty : ObjectNet {
     std::uint32_t vertexMode = 0, lightingMode = 0;
 };
 
+// Written in the version-20 layout; the version-4 flags are not kept.
+struct NiStencilProperty : ObjectNet {
+    std::uint8_t enabled = 0;
+    std::uint32_t function = 0, reference = 0, mask = 0, failAction = 0, zFailAction = 0, passAction = 0;
+    std::uint32_t drawMode = 0; // 3: both faces drawn
+
+    template <class S>
+    void sync(S& s)
+    {
+        syncObjectNet(s);
+        s.u8(enabled);
+        s.u32(function);
+        s.u32(reference);
+        s.u32(mask);
+        s.u32(failAction);
+        s.u32(zFailAction);
+        s.u32(passAction);
+        s.u32(drawMode);
+    }
+};
+
 struct NiTextureEffect : AVObject {
     Matrix33 projectionMatrix{};
     Vec3 projectionTranslation{};
@@ -893,7 +914,7 @@ struct bhkListShape {
 
 using BlockRecord = std::variant<NiNode, NiTriShape, NiTriStrips, NiTexturingProperty, NiSourceTexture,
     NiMaterialProperty, NiAlphaProperty, NiZBufferProperty, NiSpecularProperty, NiVertexColorProperty,
-    NiTextureEffect, NiStringExtraData, NiTriShapeData, BSXFlags, NiBinaryExtraData, hkPackedNiTriStripsData,
+    NiStencilProperty, NiTextureEffect, NiStringExtraData, NiTriShapeData, BSXFlags, NiBinaryExtraData, hkPackedNiTriStripsData,
     bhkPackedNiTriStripsShape, bhkNiTriStripsShape, bhkMoppBvTreeShape, bhkRigidBodyT, bhkCollisionObject,
     NiTriStripsData, NiControllerManager, NiControllerSequence, NiMultiTargetTransformController,
     NiTransformInterpolator, NiStringPalette, NiTransformData, NiTextKeyExtraData, NiDefaultAVObjectPalette,

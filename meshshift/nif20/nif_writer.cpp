@@ -126,6 +126,7 @@ public:
             return with<NiTriShapeData>(record, [&](const NiTriShapeData& d) { writeTriShapeData(out_, d); });
 
         if (type == "NiMaterialProperty") return synced<NiMaterialProperty>(record);
+        if (type == "NiStencilProperty") return synced<NiStencilProperty>(record);
         if (type == "NiTriStripsData") return synced<NiTriStripsData>(record);
         if (type == "BSXFlags") return synced<BSXFlags>(record);
         if (type == "NiStringExtraData") return synced<NiStringExtraData>(record);

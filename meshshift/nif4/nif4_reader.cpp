@@ -1,6 +1,9 @@
 #include "meshshift/nif4/nif4_reader.hpp"
 
 #include <algorithm>
+#include <type_traits>
+#include <variant>
+#include <vector>
 #include <string>
 
 #include "common/console/console.hpp"
@@ -82,19 +85,19 @@ public:
 
     bool bool32() { return in_.u32() != 0; }
 
-    void objectNet(ObjectNet& o)
+    void objectNet(ObjectNet& o, bool kept = true)
     {
         o.name = sizedString();
-        // Every block with these fields gets its own extra-data list.
-        if (++job_.objectNetCount > kMaxObjectNetBlocks)
+        // Every kept block with these fields gets its own extra-data list.
+        if (kept && ++job_.objectNetCount > kMaxObjectNetBlocks)
             fail("more than " + std::to_string(kMaxObjectNetBlocks) + " named blocks");
         o.extraData.assign(1, link());
         o.controller = link();
     }
 
-    void avObject(AVObject& o)
+    void avObject(AVObject& o, bool kept = true)
     {
-        objectNet(o);
+        objectNet(o, kept);
         o.flags = in_.u16();
         floats(o.translation);
         floats(o.rotation);
@@ -236,14 +239,336 @@ public:
         e.text = sizedString();
     }
 
+
+    // Reads the fields a layout text describes (see kLayouts below). The
+    // description is ours, so a malformed one is a programming error; the
+    // file's counts are checked against what is left of the file.
+    void layout(std::string_view ops)
+    {
+        std::size_t at = 0;
+        std::uint32_t count = 0, last = 0;
+        run(ops, at, count, last);
+    }
+
+private:
+    // Runs ops from `at` to the end or to the closing bracket of the group
+    // that `at` is inside of.
+    void run(std::string_view ops, std::size_t& at, std::uint32_t& count, std::uint32_t& last)
+    {
+        while (at < ops.size() && ok()) {
+            const char op = ops[at++];
+            std::uint32_t times = 1;
+            if (op >= '0' && op <= '9') {
+                times = static_cast<std::uint32_t>(op - '0');
+                while (at < ops.size() && ops[at] >= '0' && ops[at] <= '9')
+                    times = times * 10 + static_cast<std::uint32_t>(ops[at++] - '0');
+                for (std::uint32_t i = 0; i < times && ok(); ++i) {
+                    std::size_t single = at;
+                    one(ops, single, count, last);
+                    if (i + 1 == times)
+                        at = single;
+                }
+                continue;
+            }
+            if (op == ']' || op == ')')
+                return;
+            --at;
+            one(ops, at, count, last);
+        }
+    }
+
+    // Skips to just past the bracket that closes the group opened before `at`.
+    static void skipGroup(std::string_view ops, std::size_t& at)
+    {
+        for (int depth = 1; at < ops.size() && depth > 0; ++at)
+            depth += (ops[at] == '[' || ops[at] == '(') ? 1 : (ops[at] == ']' || ops[at] == ')') ? -1 : 0;
+    }
+
+    void one(std::string_view ops, std::size_t& at, std::uint32_t& count, std::uint32_t& last)
+    {
+        ObjectNet net;
+        AVObject av;
+        switch (ops[at++]) {
+        case 'b': last = in_.u8(); break;
+        case 'h': last = in_.u16(); break;
+        case 'i': last = in_.u32(); break;
+        case 'f': in_.f32(); break;
+        case 'l': last = link(); break;
+        case 's': sizedString(); break;
+        case 'o': objectNet(net, false); break;
+        case 'a': avObject(av, false); break;
+        case 'c': layout("lhffffl"); break; // controller: next, flags, frequency, phase, start, stop, target
+        case 'x': layout("li"); break;      // extra data: next, byte count
+        case '#': count = last; break;
+        case '*': array(count, 1); break;
+        case 'K': keyGroup(static_cast<std::uint32_t>(ops[at++] - '0')); break;
+        case 'g': geometryData(count); break;
+        case 'S': stripPoints(); break;
+        case 'Q': rotationKeys(); break;
+        case 'M': morphs(); break;
+        case 'P': array(in_.u32() == 16 ? 16 : 256, 4); break; // palette entries
+        case '[': {
+            const std::size_t body = at;
+            const std::uint32_t n = count;
+            for (std::uint32_t i = 0; i < n && ok(); ++i) {
+                const std::size_t before = in_.position();
+                std::size_t pos = body;
+                std::uint32_t innerCount = count;
+                run(ops, pos, innerCount, last);
+                if (in_.position() == before) // nothing read: a count of nothing ends here
+                    break;
+            }
+            at = body;
+            skipGroup(ops, at);
+            break;
+        }
+        case '(': {
+            if (last != 0) {
+                run(ops, at, count, last);
+            } else {
+                skipGroup(ops, at);
+            }
+            break;
+        }
+        default: fail("no layout"); break;
+        }
+    }
+
+    // Keys of `width` floats each: count, then (when there are keys) the
+    // interpolation, then per key time, value, and the interpolation's extras.
+    void keyGroup(std::uint32_t width)
+    {
+        const std::uint32_t n = in_.u32();
+        if (n == 0 || !ok())
+            return;
+        const std::uint32_t type = in_.u32();
+        const std::size_t each = 4 * (1 + width + (type == 2 ? 2 * width : 0) + (type == 3 ? 3 : 0));
+        array(n, each);
+    }
+
+    // Rotation keys: quaternions, or three float key groups (type 4).
+    void rotationKeys()
+    {
+        const std::uint32_t n = in_.u32();
+        if (n == 0 || !ok())
+            return;
+        const std::uint32_t type = in_.u32();
+        if (type == 4) {
+            in_.f32(); // order
+            for (int axis = 0; axis < 3; ++axis)
+                keyGroup(1);
+            return;
+        }
+        array(n, type == 3 ? 32 : 20);
+    }
+
+    void morphs()
+    {
+        const std::uint32_t morphCount = in_.u32();
+        const std::uint32_t vertexCount = in_.u32();
+        in_.u8(); // relative targets
+        for (std::uint32_t m = 0; m < morphCount && ok(); ++m) {
+            const std::uint32_t keys = in_.u32();
+            const std::uint32_t type = in_.u32();
+            array(keys, 4 * (2 + (type == 2 ? 2 : 0) + (type == 3 ? 3 : 0)));
+            array(vertexCount, 12);
+        }
+    }
+
+    // The version-4 geometry data fields every geometry type shares; the
+    // vertex count becomes the current count.
+    void geometryData(std::uint32_t& count)
+    {
+        const std::size_t n = in_.u16();
+        if (bool32())
+            array(n, 12);
+        if (bool32())
+            array(n, 12);
+        in_.skip(16); // bounding sphere
+        if (bool32())
+            array(n, 16);
+        const std::size_t uvSets = in_.u16();
+        if (bool32())
+            array(uvSets * n, 8);
+        count = static_cast<std::uint32_t>(n);
+    }
+
+    void stripPoints()
+    {
+        const std::uint16_t strips = in_.u16();
+        ByteView lengths = array(strips, 2);
+        std::size_t points = 0;
+        for (std::size_t i = 0; ok() && i < strips; ++i)
+            points += u16At(lengths, i);
+        array(points, 2);
+    }
+
 private:
     MeshJob& job_;
     ByteCursor& in_;
     std::uint32_t blockCount_;
 };
 
+// The blocks the version-20 scene does not carry are read by a layout text
+// and dropped; links to them then name nothing. The letters:
+//   b h i f   u8, u16, u32, f32          l   link (checked)      s  sized text
+//   o a       NiObjectNET / NiAVObject fields                      c  controller fields
+//   x         extra-data fields                                    g  geometry data fields
+//   #         the value just read is the count for what follows    *  count bytes
+//   [..]      repeated count times      (..)  only when the value just read is not 0
+//   K1 K3 K4  key group of 1, 3 or 4 floats per value              Q  rotation keys
+//   M  morph targets    S  triangle strip points    P  palette entries
+//   a number before a letter repeats it.
+// Nodes that become plain nodes give only the fields that follow the node's own.
+enum class Kind { Dropped, PlainNode, SwitchNode };
+struct Layout {
+    std::string_view type;
+    Kind kind;
+    std::string_view fields;
+};
+constexpr Layout kLayouts[] = {
+    {"NiBSAnimationNode", Kind::PlainNode, ""},
+    {"NiBSParticleNode", Kind::PlainNode, ""},
+    {"NiBillboardNode", Kind::PlainNode, ""},
+    {"AvoidNode", Kind::PlainNode, ""},
+    {"NiSwitchNode", Kind::SwitchNode, ""},
+    {"NiLODNode", Kind::SwitchNode, "3fi#[ff]"},
+    // geometry the converted scene does not draw
+    {"NiTriStrips", Kind::Dropped, "all"},
+    {"NiTriStripsData", Kind::Dropped, "ghS"},
+    {"NiAutoNormalParticles", Kind::Dropped, "all"},
+    {"NiRotatingParticles", Kind::Dropped, "all"},
+    {"NiAutoNormalParticlesData", Kind::Dropped, "ghfhi([f])"},
+    {"NiRotatingParticlesData", Kind::Dropped, "ghfhi([f])i([4f])"},
+    {"NiSkinInstance", Kind::Dropped, "lli#[l]"},
+    {"NiSkinData", Kind::Dropped, "13fi#l[17fh#[hf]]"},
+    // controllers and their data
+    {"NiKeyframeController", Kind::Dropped, "cl"},
+    {"NiVisController", Kind::Dropped, "cl"},
+    {"NiAlphaController", Kind::Dropped, "cl"},
+    {"NiMaterialColorController", Kind::Dropped, "cl"},
+    {"NiRollController", Kind::Dropped, "cl"},
+    {"NiLookAtController", Kind::Dropped, "cl"},
+    {"NiUVController", Kind::Dropped, "chl"},
+    {"NiGeomMorpherController", Kind::Dropped, "clb"},
+    {"NiFlipController", Kind::Dropped, "ciffi#[l]"},
+    {"NiPathController", Kind::Dropped, "ciffhll"},
+    {"NiParticleSystemController", Kind::Dropped, "c6f3f4f3fb3fbb3flhfhffh#h[3f3f3fhh]lllb"},
+    {"NiBSPArrayController", Kind::Dropped, "c6f3f4f3fb3fbb3flhfhffh#h[3f3f3fhh]lllb"},
+    {"NiKeyframeData", Kind::Dropped, "QK3K1"},
+    {"NiPosData", Kind::Dropped, "K3"},
+    {"NiFloatData", Kind::Dropped, "K1"},
+    {"NiColorData", Kind::Dropped, "K4"},
+    {"NiUVData", Kind::Dropped, "K1K1K1K1"},
+    {"NiVisData", Kind::Dropped, "i#[fb]"},
+    {"NiMorphData", Kind::Dropped, "M"},
+    {"NiSequenceStreamHelper", Kind::Dropped, "o"},
+    // particle modifiers
+    {"NiGravity", Kind::Dropped, "llffi3f3f"},
+    {"NiParticleGrowFade", Kind::Dropped, "llff"},
+    {"NiParticleColorModifier", Kind::Dropped, "lll"},
+    {"NiParticleRotation", Kind::Dropped, "llb3ff"},
+    {"NiParticleBomb", Kind::Dropped, "llffffi3f3f"},
+    {"NiPlanarCollider", Kind::Dropped, "llfff3f3f3f4f"},
+    {"NiSphericalCollider", Kind::Dropped, "llff3f"},
+    // lights and cameras
+    {"NiAmbientLight", Kind::Dropped, "ai#[i]10f"},
+    {"NiDirectionalLight", Kind::Dropped, "ai#[i]10f"},
+    {"NiPointLight", Kind::Dropped, "ai#[i]13f"},
+    {"NiSpotLight", Kind::Dropped, "ai#[i]15f"},
+    {"NiCamera", Kind::Dropped, "a11fli"},
+    // properties the version-20 scene has no use for
+    {"NiWireframeProperty", Kind::Dropped, "oh"},
+    {"NiDitherProperty", Kind::Dropped, "oh"},
+    {"NiShadeProperty", Kind::Dropped, "oh"},
+    {"NiFogProperty", Kind::Dropped, "ohf3f"},
+    // extra data
+    {"NiTextKeyExtraData", Kind::Dropped, "xi#[fs]"},
+    {"NiVertWeightsExtraData", Kind::Dropped, "xh#[f]"},
+    // embedded textures
+    {"NiPixelData", Kind::Dropped, "6i8bli#i[3i]i#*"},
+    {"NiPalette", Kind::Dropped, "bP"},
+};
+
+const Layout* layoutOf(std::string_view name)
+{
+    for (const Layout& l : kLayouts)
+        if (l.type == name)
+            return &l;
+    return nullptr;
+}
+
+// Calls `f` with every link a source record holds.
+template <class F>
+void forEachLink(const BlockRecord& record, F&& f)
+{
+    std::visit(
+        [&](const auto& r) {
+            using T = std::decay_t<decltype(r)>;
+            if constexpr (std::is_base_of_v<ObjectNet, T>) {
+                for (Link l : r.extraData)
+                    f(l);
+                f(r.controller);
+            }
+            if constexpr (std::is_base_of_v<AVObject, T>)
+                for (Link l : r.properties)
+                    f(l);
+            if constexpr (std::is_same_v<T, NiNode>) {
+                for (Link l : r.children)
+                    f(l);
+                for (Link l : r.effects)
+                    f(l);
+            }
+            if constexpr (std::is_base_of_v<GeometryBase, T>) {
+                f(r.data);
+                f(r.skinInstance);
+            }
+            if constexpr (std::is_same_v<T, NiTexturingProperty>)
+                for (const TextureSlot& slot : r.slots)
+                    if (slot.has)
+                        f(slot.desc.source);
+            if constexpr (std::is_same_v<T, NiSourceTexture>)
+                f(r.pixelData);
+            if constexpr (std::is_same_v<T, NiTextureEffect>)
+                f(r.sourceTexture);
+            if constexpr (std::is_same_v<T, NiStringExtraData>)
+                f(r.nextExtraData);
+        },
+        record);
+}
+
+// Marks every entry reachable from `from` through links.
+void reach(const BlockTable& blocks, Link from, std::vector<bool>& seen)
+{
+    std::vector<Link> todo{from};
+    while (!todo.empty()) {
+        const Link e = todo.back();
+        todo.pop_back();
+        if (e >= blocks.size() || seen[e])
+            continue;
+        seen[e] = true;
+        if (blocks[e].record)
+            forEachLink(*blocks[e].record, [&](Link l) { todo.push_back(l); });
+    }
+}
+
+// Drops what only the children that switch nodes do not show lead to.
+void dropUnshown(BlockTable& blocks, const std::vector<Link>& pruned)
+{
+    if (pruned.empty() || blocks.empty())
+        return;
+    std::vector<bool> shown(blocks.size(), false), hidden(blocks.size(), false);
+    reach(blocks, 0, shown);
+    for (Link child : pruned)
+        reach(blocks, child, hidden);
+    for (std::size_t e = 0; e < blocks.size(); ++e)
+        if (hidden[e] && !shown[e])
+            blocks.drop(static_cast<Link>(e));
+}
+
 // Reads the block of type `name` into a new record; null for an unknown type.
-BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name)
+// `pruned` collects the children a switch node does not show.
+BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vector<Link>& pruned)
 {
     auto make = [&](auto record, auto&& fill) {
         fill(record);
@@ -293,7 +618,36 @@ BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name)
         return make(NiTriShapeData{}, [&](NiTriShapeData& d) { r.shapeData(d); });
     if (name == "NiStringExtraData")
         return make(NiStringExtraData{}, [&](NiStringExtraData& e) { r.stringExtra(e); });
-    return nullptr;
+    if (name == "NiStencilProperty")
+        return make(NiStencilProperty{}, [&](NiStencilProperty& p) {
+            r.objectNet(p);
+            r.in().u16(); // flags: the version-20 block has none
+            p.enabled = r.in().u8();
+            p.function = r.in().u32();
+            p.reference = r.in().u32();
+            p.mask = r.in().u32();
+            p.failAction = r.in().u32();
+            p.zFailAction = r.in().u32();
+            p.passAction = r.in().u32();
+            p.drawMode = r.in().u32();
+        });
+    const Layout* layout = layoutOf(name);
+    if (!layout || layout->kind == Kind::Dropped)
+        return nullptr;
+    return make(NiNode{}, [&](NiNode& n) {
+        r.node(n);
+        if (layout->kind == Kind::SwitchNode) {
+            // Only the shown child stays: the active one, else the first.
+            const std::uint32_t active = r.in().u32();
+            const std::size_t keep = active < n.children.size() ? active : 0;
+            for (std::size_t i = 0; i < n.children.size(); ++i)
+                if (i != keep)
+                    pruned.push_back(n.children[i]);
+            if (!n.children.empty())
+                n.children = {n.children[keep]};
+        }
+        r.layout(layout->fields);
+    });
 }
 
 } // namespace
@@ -325,24 +679,31 @@ int readSourceMesh(MeshJob& job)
     }
 
     Reader r(job, in, count);
+    std::vector<Link> pruned;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::string_view name = r.sizedString();
         if (!r.ok()) {
             job.console.print("Block %u: %s\n", i, r.problem.c_str());
             return -1;
         }
-        BlockRecord* record = readBlock(r, job, name);
-        if (!record) {
+        BlockRecord* record = readBlock(r, job, name, pruned);
+        const Layout* layout = layoutOf(name);
+        if (!record && !layout) {
             job.console.print("Unknown object: %.*s\n", static_cast<int>(name.size()), name.data());
             return -1;
         }
-        job.blocks.append(name, record);
+        if (layout && layout->kind == Kind::Dropped)
+            r.layout(layout->fields);
+        // A block read as a plain node is written as one; a dropped block
+        // keeps its place (links stay entry numbers) without a record.
+        job.blocks.append(record && layout ? std::string_view("NiNode") : record ? name : std::string_view(), record);
         if (!r.ok()) {
             const std::string why = r.problem.empty() ? "the block runs past the end of the file" : r.problem;
             job.console.print("Block %u (%.*s): %s\n", i, static_cast<int>(name.size()), name.data(), why.c_str());
             return -1;
         }
     }
+    dropUnshown(job.blocks, pruned);
     return 0;
 }
 

@@ -167,8 +167,7 @@ void applySubrecord(Conversion& c, std::int32_t node, NpcValues& v)
     } else if (tag == makeTag("AI_W")) {
         ByteCursor cur(data);
         std::uint16_t distance = cur.u16();
-        // One place stays free for the service package.
-        if (cur.ok() && distance != 0 && v.packages.size() < kMaxPackages - 1)
+        if (cur.ok() && distance != 0 && v.packages.size() < kMaxPackages)
             v.packages.push_back(distance >= 1000 ? kWanderFar : kWanderNear);
     } else if (tag == makeTag("NPCO")) {
         std::optional<InventoryEntry> item = readInventoryEntry(data);
@@ -201,8 +200,12 @@ std::uint32_t chooseEyes(Conversion& c, const RaceRow& row)
 
 void writeNpc(Conversion& c, std::size_t entry, NpcValues& v)
 {
-    if (v.services != 0)
+    if (v.services != 0) {
+        // The service package takes the last place when the wanders fill them all.
+        if (v.packages.size() == kMaxPackages)
+            v.packages.pop_back();
         v.packages.push_back(kServices);
+    }
     if (!v.fullStatistics)
         v.attributes = plausibleAttributes(v.level);
 

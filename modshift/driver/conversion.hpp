@@ -35,6 +35,8 @@ struct RunPaths {
     std::string logPath;         // <name>_ob.log
 };
 
+struct RunOptions { bool noWait = false; bool noMasters = false; };
+
 struct Conversion {
     Conversion(Platform& platformRef, Console& consoleRef)
         : platform(platformRef), console(consoleRef), archive(platformRef, consoleRef, false)
@@ -45,8 +47,11 @@ struct Conversion {
     Console& console;
     Config config;
     RunPaths paths;
+    RunOptions options;
 
-    std::vector<std::uint8_t> plugin; // the loaded plugin; never resized after parsing
+    // The loaded plugin, followed by the records taken from its masters;
+    // never resized after that.
+    std::vector<std::uint8_t> plugin;
     RecordTree tree;
     Tes4Writer out;
     Random rng;

@@ -7,6 +7,7 @@
 
 #include "modshift/driver/conversion.hpp"
 #include "modshift/driver/run_paths.hpp"
+#include "modshift/masters/masters.hpp"
 
 namespace lw::modshift {
 
@@ -90,6 +91,9 @@ bool startAndSave(std::span<const std::string> args, Conversion& c)
         return false;
     }
 
+    if (!c.options.noMasters)
+        pullFromMasters(c);
+
     console.print("Saving file\n");
     saveDriver(c);
     return true;
@@ -102,7 +106,13 @@ int runModshift(std::span<const std::string> args, Platform& platform, Console& 
     console.print("Welcome in Lorewright v%X.%02X\n\n", 0u, 0x93u);
     try {
         Conversion c(platform, console);
-        startAndSave(args, c);
+        // "--no-masters" before the plugin: its masters are not read.
+        std::vector<std::string> plain(args.begin(), args.end());
+        if (plain.size() > 1 && plain[1] == "--no-masters") {
+            c.options.noMasters = true;
+            plain.erase(plain.begin() + 1);
+        }
+        startAndSave(plain, c);
     } catch (const std::bad_alloc&) {
         console.print("not enough memory!\n");
     } catch (const std::exception& e) {

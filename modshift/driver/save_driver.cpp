@@ -10,7 +10,7 @@ namespace lw::modshift {
 namespace {
 // A converter finds in the converted-record tables only what earlier steps
 // filled, so this order decides which references resolve.
-constexpr std::array<SaveStep, 24> kSteps = {{
+constexpr std::array<SaveStep, 25> kSteps = {{
     {"faces parse", parseFaces},
     {"file header", writeFileHeader},
     {"eyes", saveEyes},
@@ -28,6 +28,7 @@ constexpr std::array<SaveStep, 24> kSteps = {{
     {"statics", saveStatics},
     {"flora", saveFlora},
     {"weapons", saveWeapons},
+    {"containers after items", saveContainersAfterItems},
     {"NPCs", saveNpcs},
     {"creatures", saveCreatures},
     {"leveled creatures", saveLeveledCreatures},

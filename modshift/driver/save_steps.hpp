@@ -23,6 +23,7 @@ int saveMisc(Conversion& c);             // objects
 int saveStatics(Conversion& c);          // objects
 int saveFlora(Conversion& c);            // objects
 int saveWeapons(Conversion& c);          // objects
+int saveContainersAfterItems(Conversion& c); // objects: when contents need the items
 int saveNpcs(Conversion& c);             // characters
 int saveCreatures(Conversion& c);        // characters
 int saveLeveledCreatures(Conversion& c); // characters

@@ -9,6 +9,12 @@
 // inside the bytes of its parent record (or of the plugin); a size that runs past
 // that end refuses the plugin instead of reading outside it. The walk keeps its
 // own stack of open levels, so deeply nested records cannot exhaust the call stack.
+//
+// Tags outside the lists below are stepped over by their sizes, so one new
+// kind of data does not cost the user the whole plugin: inside a record such a
+// tag is a leaf that no converter reads; at the top level the record is left
+// out of the tree. Only a plugin whose very first tag is unknown (not a TES3
+// plugin at all) is refused.
 
 #include "modshift/tes3/record_tree.hpp"
 
@@ -35,8 +41,8 @@ constexpr std::array<Tag, 43> kRecordTags = {
     makeTag("STAT"), makeTag("TES3"), makeTag("WEAP"),
 };
 
-constexpr std::array<Tag, 95> kSubrecordTags = {
-    makeTag("AADT"), makeTag("AIDT"), makeTag("AI_E"), makeTag("AI_F"), makeTag("AI_T"),
+constexpr std::array<Tag, 96> kSubrecordTags = {
+    makeTag("AADT"), makeTag("AIDT"), makeTag("AI_A"), makeTag("AI_E"), makeTag("AI_F"), makeTag("AI_T"),
     makeTag("AI_W"), makeTag("ALDT"), makeTag("AMBI"), makeTag("ANAM"), makeTag("AODT"),
     makeTag("ASND"), makeTag("AVFX"), makeTag("BKDT"), makeTag("BNAM"), makeTag("BSND"),
     makeTag("BVFX"), makeTag("BYDT"), makeTag("CLDT"), makeTag("CNAM"), makeTag("CNDT"),
@@ -137,7 +143,7 @@ void RecordTree::buildIndex()
         byTag_[node(i).tag].push_back(i);
 }
 
-int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console)
+int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console, std::size_t capacity)
 {
     tree.image = image;
     tree.nodes.clear();
@@ -150,6 +156,7 @@ int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& co
 
     ByteCursor cursor(Bytes(image.data(), image.size()));
     std::vector<Level> levels;
+    std::vector<Tag> reported; // unknown tags already named on the console
     levels.push_back(Level{0, image.size(), -1, -1});
 
     while (!levels.empty()) {
@@ -164,6 +171,23 @@ int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& co
         cursor.seek(level.position);
         Tag tag = cursor.u32();
         std::uint32_t size = cursor.u32();
+        const std::size_t depth = levels.size() - 1;
+        const bool top = depth == 0;
+        TagKind kind = classify(tag);
+        if (kind == TagKind::Unknown && !(top && level.position == 0)) {
+            if (std::find(reported.begin(), reported.end(), tag) == reported.end()) {
+                reported.push_back(tag);
+                console.print("unknown %s stepped over\n", tagName(tag).c_str());
+            }
+            const std::size_t available = level.end - level.position;
+            if (top && available >= kRecordHeader && available - kRecordHeader >= size) {
+                level.position += kRecordHeader + size; // no node: nothing reads it
+                continue;
+            }
+            // A leaf inside a record; at the top, a size that does not fit is
+            // refused below like that of any record.
+            kind = top ? TagKind::Record : TagKind::Subrecord;
+        }
 
         auto index = tree.count();
         Node n;
@@ -175,11 +199,9 @@ int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& co
             tree.nodes[static_cast<std::size_t>(level.last)].next = index;
         tree.nodes.push_back(n);
         level.last = index;
-        if (tree.nodes.size() >= RecordTree::kCapacity)
+        if (tree.nodes.size() >= capacity)
             return -1;
 
-        std::size_t depth = levels.size() - 1;
-        TagKind kind = classify(tag);
         if (kind == TagKind::Unknown) {
             indent(console, depth);
             console.print("unknown %s(%i), size=%i, prev=%i, next=%i, parent=%i, left=%i\n",

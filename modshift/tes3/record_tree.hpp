@@ -97,7 +97,9 @@ private:
 
 // Parses the whole plugin image into `tree` (which is reset first). 0 on
 // success; -1 after printing why (unknown tag, size past the end, too many
-// nodes). The caller prints "Error parsing file!\n".
-int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console);
+// nodes). The caller prints "Error parsing file!\n". Masters, which may be
+// larger than any plugin, are parsed with a higher node limit.
+int parseRecordTree(std::span<std::uint8_t> image, RecordTree& tree, Console& console,
+                    std::size_t capacity = RecordTree::kCapacity);
 
 } // namespace lw::modshift

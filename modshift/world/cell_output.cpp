@@ -141,11 +141,6 @@ std::uint32_t writePersistentWorldCell(Conversion& c)
 void convertOutOfCell(Conversion& c, int x, int y)
 {
     const WorldState& w = c.world;
-    if (w.walkAllOutOfCell) {
-        for (std::int32_t frmr : w.outOfCell)
-            convertReference(c, frmr, x, y, true, false);
-        return;
-    }
     static const std::vector<std::uint32_t> kNone;
     auto bucket = w.outOfCellByCell.find(WorldState::cellKey(x, y));
     const std::vector<std::uint32_t>& here = bucket == w.outOfCellByCell.end() ? kNone : bucket->second;
@@ -187,10 +182,11 @@ int saveExteriorCell(Conversion& c, int x, int y)
     c.console.print("\nSaving Cell\n");
     c.console.print("cell @ (%i,%i)", x, y);
     c.console.print(" => (%i,%i)\n", 2 * x, 2 * y);
-    if (slot->heights == -1) {
+    // Without heights the cell keeps its references and path grid and gets
+    // no LAND: the game shows its default ground there.
+    const bool hasLand = slot->heights != -1;
+    if (!hasLand)
         c.console.print("no heights!\n");
-        return -1;
-    }
 
     clearReferenceLists(c);
     for (std::int32_t i = c.tree.node(slot->cell).firstChild; i != -1;) {
@@ -227,19 +223,21 @@ int saveExteriorCell(Conversion& c, int x, int y)
         c.out.beginGroup(formId, kCellChildren);
         c.out.beginGroup(formId, kTemporaryChildren);
         writeList(c, q.list, true);
-        switch (q.list) {
-        case kSouthWest:
-            writeLand(c, x, y, q.ox, q.oy, 0, southWestOut1, southWestOut2);
-            break;
-        case kSouthEast:
-            writeLand(c, x, y, q.ox, q.oy, southWestOut1, unused, unused);
-            break;
-        case kNorthWest:
-            writeLand(c, x, y, q.ox, q.oy, southWestOut2, northWestOut1, unused);
-            break;
-        default:
-            writeLand(c, x, y, q.ox, q.oy, northWestOut1, unused, unused);
-            break;
+        if (hasLand) {
+            switch (q.list) {
+            case kSouthWest:
+                writeLand(c, x, y, q.ox, q.oy, 0, southWestOut1, southWestOut2);
+                break;
+            case kSouthEast:
+                writeLand(c, x, y, q.ox, q.oy, southWestOut1, unused, unused);
+                break;
+            case kNorthWest:
+                writeLand(c, x, y, q.ox, q.oy, southWestOut2, northWestOut1, unused);
+                break;
+            default:
+                writeLand(c, x, y, q.ox, q.oy, northWestOut1, unused, unused);
+                break;
+            }
         }
         writePathGrid(c, -1, x, y, q.ox, q.oy);
         c.out.endGroup();

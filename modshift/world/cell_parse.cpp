@@ -1,7 +1,7 @@
 // The cell parse: one pass over the record tree in file order that indexes
 // the world before anything of it is written. CELL records fill the exterior
-// grid or the interior table; the LAND directly after an exterior CELL gives
-// that cell its land nodes; a PGRD belongs to the most recent CELL (to the
+// grid or the interior table; a LAND gives its land nodes to the exterior
+// cell that its own coordinates name; a PGRD belongs to the most recent CELL (to the
 // interior itself, or to the exterior slot its own DATA names). Exterior
 // references standing outside their cell go on the out-of-cell list.
 
@@ -30,10 +30,13 @@ constexpr Tag kVNML = makeTag("VNML");
 constexpr Tag kVHGT = makeTag("VHGT");
 constexpr Tag kVCLR = makeTag("VCLR");
 constexpr Tag kVTEX = makeTag("VTEX");
+constexpr Tag kLAND = makeTag("LAND");
+constexpr Tag kINTV = makeTag("INTV");
 
 constexpr std::uint32_t kInteriorFlag = 0x01;
 constexpr std::uint32_t kWaterFlag = 0x02;
-constexpr int kMaxPathGridPoints = 500;
+// A TES4 PGRP subrecord holds 16 bytes per point under its 16-bit size.
+constexpr int kMaxPathGridPoints = 4095;
 
 // Land subrecords shorter than what the landscape converter reads count as
 // absent, so nothing later reads past them.
@@ -52,12 +55,39 @@ enum class CellKind { Unknown, Interior, Exterior, OutsideGrid };
 // What the most recent CELL record became, for the PGRD records after it.
 enum class LastCell { None, Interior, Exterior, NotStored };
 
-void storeLand(Conversion& c, ExteriorCell& slot, std::int32_t cellNode)
+// The landscape of one LAND record goes to the exterior cell its INTV names;
+// a LAND without INTV belongs to the exterior CELL it directly follows. A
+// LAND whose cell has no CELL record in the plugin (a plugin that edits only
+// the landscape) makes that cell, without references.
+void parseLand(Conversion& c, std::int32_t landNode, std::int32_t lastExteriorCell, int lastX, int lastY)
 {
-    const std::int32_t land = c.tree.node(cellNode).next;
-    if (land == -1)
+    bool placed = false;
+    int x = 0;
+    int y = 0;
+    for (std::int32_t i : c.tree.children(landNode)) {
+        if (c.tree.node(i).tag != kINTV)
+            continue;
+        ByteCursor cur(c.tree.data(i));
+        x = cur.i32();
+        y = cur.i32();
+        placed = cur.ok();
+        break;
+    }
+    if (!placed) {
+        if (lastExteriorCell == -1 || c.tree.node(landNode).previous != lastExteriorCell)
+            return;
+        x = lastX;
+        y = lastY;
+    }
+    if (!ExteriorGrid::contains(x, y))
         return;
-    for (std::int32_t i : c.tree.children(land)) {
+    ExteriorCell& slot = c.world.exterior.at(x, y);
+    if (slot.cell == -1) {
+        slot.cell = landNode;
+        ++c.world.lands;
+    }
+    std::int32_t textures = -1;
+    for (std::int32_t i : c.tree.children(landNode)) {
         const Node& n = c.tree.node(i);
         if (n.tag == kVNML && n.size >= kVertexBytes)
             slot.normals = i;
@@ -66,14 +96,18 @@ void storeLand(Conversion& c, ExteriorCell& slot, std::int32_t cellNode)
         else if (n.tag == kVCLR && n.size >= kVertexBytes)
             slot.colours = i;
         else if (n.tag == kVTEX && n.size >= kTextureBytes)
-            slot.textures = i;
+            textures = i;
     }
-    if (slot.textures != -1)
-        reorderTextureIndices(c, slot.textures);
+    // Only this record's own indices are reordered: a cell whose second LAND
+    // has no VTEX keeps the first one's, already in row order.
+    if (textures != -1) {
+        slot.textures = textures;
+        reorderTextureIndices(c, textures);
+    }
 }
 
 // Returns false when the parse must stop.
-bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
+bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last, int& gridX, int& gridY)
 {
     WorldState& w = c.world;
     c.console.print(".");
@@ -87,8 +121,7 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
     CellKind kind = CellKind::Unknown;
     bool dataSeen = false;
     bool referenceSeen = false;
-    int gridX = 0;
-    int gridY = 0;
+    bool landCounted = false;
 
     for (std::int32_t i : c.tree.children(cellNode)) {
         const Node& n = c.tree.node(i);
@@ -111,6 +144,8 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
             } else {
                 kind = CellKind::Exterior;
                 ExteriorCell& slot = w.exterior.at(gridX, gridY);
+                // A LAND before its CELL has counted the cell already.
+                landCounted = slot.cell != -1 && c.tree.node(slot.cell).tag == kLAND;
                 slot.cell = cellNode;
                 slot.hasWater = (flags & kWaterFlag) != 0;
             }
@@ -142,8 +177,8 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
     if (kind == CellKind::Exterior) {
         ExteriorCell& slot = w.exterior.at(gridX, gridY);
         slot.region = region;
-        ++w.lands;
-        storeLand(c, slot, cellNode);
+        if (!landCounted)
+            ++w.lands;
         last = LastCell::Exterior;
         return true;
     }
@@ -162,9 +197,11 @@ bool parseCell(Conversion& c, std::int32_t cellNode, LastCell& last)
         return true;
     }
     if (!hasName) {
+        // Left out; the interiors after it are still converted.
         c.console.print("Interior must have an ID name!\n");
         waitForUser(c);
-        return false;
+        last = LastCell::NotStored;
+        return true;
     }
     w.interiors.push_back(interior);
     last = LastCell::Interior;
@@ -189,9 +226,10 @@ bool parsePathGrid(Conversion& c, std::int32_t pgrdNode, LastCell last)
         points = cur.i16();
         dataSeen = cur.ok();
         if (points > kMaxPathGridPoints) {
+            // Left out; its cell and every other cell are still converted.
             c.console.print("Too many PGRP nodes! (%i>%i)\n", points, kMaxPathGridPoints);
             waitForUser(c);
-            return false;
+            return true;
         }
     }
     // A grid without its DATA, or with no stored cell to belong to, is left out.
@@ -249,12 +287,19 @@ int parseCells(Conversion& c)
     w.teleportDoors.clear();
 
     LastCell last = LastCell::None;
+    std::int32_t lastCell = -1;
+    int lastX = 0;
+    int lastY = 0;
     const std::int32_t count = c.tree.count();
     for (std::int32_t i = 0; i < count; ++i) {
         const Tag tag = c.tree.node(i).tag;
         if (tag == kCELL) {
-            if (!parseCell(c, i, last))
+            lastCell = i;
+            if (!parseCell(c, i, last, lastX, lastY))
                 return -1;
+        } else if (tag == kLAND) {
+            parseLand(c, i, last == LastCell::Exterior ? lastCell : -1, lastX, lastY);
+            continue;
         } else if (tag == kPGRD) {
             if (!parsePathGrid(c, i, last))
                 return -1;

@@ -26,9 +26,12 @@ namespace lw::modshift {
 namespace {
 
 constexpr std::size_t kPointBytes = 16;
-constexpr std::size_t kConnectionCapacity = 1000;
-// The cell parse refuses more; a larger count cannot come from it.
-constexpr std::int32_t kMaxPoints = 500;
+// What the TES4 subrecords hold under their 16-bit sizes: 2 bytes per inner
+// connection (PGRR), 16 per outside connection (PGRI) and per point (PGRP).
+constexpr std::size_t kInnerCapacity = 32767;
+constexpr std::size_t kOutsideCapacity = 4095;
+// The cell parse leaves out larger grids; a larger count cannot come from it.
+constexpr std::int32_t kMaxPoints = 4095;
 constexpr std::int32_t kCellSize = 8192;
 constexpr std::int32_t kQuadrantSize = 4096;
 constexpr std::int32_t kVertexSpacing = 128;
@@ -142,14 +145,14 @@ int writePathGrid(Conversion& c, int interior, int cellX, int cellY, int ox, int
                         outside.push_back({i, target});
                 }
             }
-            if (inner.size() > kConnectionCapacity) {
+            if (inner.size() > kInnerCapacity) {
                 c.console.print("Too many PGRR nodes! (%i>%i)\n", static_cast<int>(inner.size()),
-                                static_cast<int>(kConnectionCapacity));
+                                static_cast<int>(kInnerCapacity));
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
                 return -1;
             }
-            if (outside.size() > kConnectionCapacity) {
+            if (outside.size() > kOutsideCapacity) {
                 c.console.print("Too many PGRI nodes!\n");
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
@@ -171,7 +174,7 @@ int writePathGrid(Conversion& c, int interior, int cellX, int cellY, int ox, int
     SubrecordBuffer sub;
     sub.u16(makeTag("DATA"), static_cast<std::uint16_t>(kept));
     {
-        // Up to 500 points in each of some 18,000 grids: every point's 16
+        // Up to 4095 points in each of some 18,000 grids: every point's 16
         // bytes are laid out together and appended in one go.
         ByteWriter& w = sub.begin(makeTag("PGRP"));
         for (const Point& p : points) {

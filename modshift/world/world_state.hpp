@@ -24,9 +24,10 @@ namespace lw::modshift {
 struct ExteriorCell {
     bool hasWater = false;
     std::int32_t region = -1;         // index into the region table
-    std::int32_t cell = -1;           // the CELL record; -1: not in the plugin
+    std::int32_t cell = -1;           // the CELL record (or the LAND record of a cell
+                                      // the plugin holds only the landscape of); -1: none
     std::int32_t firstReference = -1; // the cell's first FRMR
-    std::int32_t normals = -1;        // VNML of the LAND that follows the CELL
+    std::int32_t normals = -1;        // VNML of the cell's LAND
     std::int32_t heights = -1;        // VHGT
     std::int32_t colours = -1;        // VCLR
     std::int32_t textures = -1;       // VTEX, reordered into row order (ty * 16 + tx)
@@ -119,10 +120,6 @@ struct WorldState {
     std::array<std::vector<ConvertedReference>, 4> references;
 
     std::vector<TeleportDoor> teleportDoors;
-
-    // Walks the whole out-of-cell list for every exterior cell instead of its
-    // index; gives the same output and text, slower. For equivalence tests.
-    bool walkAllOutOfCell = false;
 };
 
 } // namespace lw::modshift

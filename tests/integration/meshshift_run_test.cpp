@@ -228,12 +228,12 @@ TEST(MeshshiftRun, DamagedOrForeignMeshesFailWithoutAWaitAndWithoutOutput)
     EXPECT_EQ(res.out.find(kWait), std::string::npos);
     EXPECT_FALSE(r.dir.exists("work/new_ob.nif"));
 
-    auto animated = Nif4Builder::texturedQuad();
-    animated.addRaw("NiKeyframeController", {1, 2, 3});
-    r.dir.writeFile("work/anim.nif", animated.build());
+    auto foreign = Nif4Builder::texturedQuad();
+    foreign.addRaw("NiParticleSystem", {1, 2, 3});
+    r.dir.writeFile("work/anim.nif", foreign.build());
     res = r.run({"anim.nif"});
     EXPECT_TRUE(res.exitedWith(kFailed)) << res.describe();
-    EXPECT_NE(res.out.find("Unknown object: NiKeyframeController\nError parsing file!\n"), std::string::npos) << res.out;
+    EXPECT_NE(res.out.find("Unknown object: NiParticleSystem\nError parsing file!\n"), std::string::npos) << res.out;
     EXPECT_FALSE(r.dir.exists("work/anim_ob.nif"));
 
     auto bytes = mesh();

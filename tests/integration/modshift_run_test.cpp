@@ -105,12 +105,12 @@ TEST_F(ModshiftRun, ParseFailureLeavesEmptyOutputAndLog)
 {
     Tes3Builder b;
     b.header("me", "");
-    b.record("STAT").text("NAME", "rock").sub("AI_A", Fields().zeros(4)).end();
+    b.record("STAT").subWithSize("NAME", 100, Fields().u8('x')).end();
     dir.writeFile("mods/Bad.esp", b.bytes());
     RunResult r = run({"mods/Bad.esp"});
     EXPECT_EQ(r.out, kBanner +
                          "reading mods/Bad.esp\nParsing Mod file\n"
-                         "  unknown AI_A(4), size=4, prev=3, next=-1, parent=2, left=0\n"
+                         "  size past end NAME(3), size=100, prev=-1, parent=2, left=-99\n"
                          "Error parsing file!\npress enter...");
     ASSERT_TRUE(dir.exists("mods/Bad_ob.esp"));
     EXPECT_TRUE(dir.readBytes("mods/Bad_ob.esp").empty());

@@ -201,19 +201,6 @@ TEST_F(Landscape, FlatCellGivesFourLandsAtTheOffsetWithZeroDifferences)
     EXPECT_EQ(ctx().text(), "");
 }
 
-TEST_F(Landscape, CompressedStreamOfA4385ByteBlockHasTheStoredBlockHeader)
-{
-    load({{0, 0, Tes3Land{}}});
-    std::int32_t a = 0, b = 0;
-    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
-    Tes4File f = ctx().output();
-    ASSERT_TRUE(f.ok()) << f.error;
-    const Tes4Record* r = f.allRecords("LAND").at(0);
-    ASSERT_EQ(r->dataSize, 4385u + 15u);
-    const std::vector<std::uint8_t> start = {0x21, 0x11, 0x00, 0x00, 0x78, 0x9C, 0x01, 0x21, 0x11, 0xDE, 0xEE};
-    EXPECT_EQ(std::vector<std::uint8_t>(r->data.begin(), r->data.begin() + 11), start);
-}
-
 TEST_F(Landscape, StoredZlibMatchesTheSystemZlibOnAwkwardSizes)
 {
     const SystemZlib& zlib = SystemZlib::get();
@@ -309,20 +296,6 @@ TEST_F(Landscape, SteepEastColumnIsClampedOnceAndOnlyItsRowMoves)
         }
 }
 
-TEST_F(Landscape, EveryClampedVertexPrintsItsOwnMessage)
-{
-    Tes3Land land;
-    // Alternating rows: each step up and down the east edge is 4064.
-    for (std::size_t r = 1; r <= 32; r += 2)
-        for (std::size_t col = 1; col <= 32; ++col)
-            land.d[r][col] = 127;
-    load({{0, 0, land}});
-    writeCell(0, 0);
-    // Rows 1, 3, ..., 31 go up (16 clamps); rows 2, 4, ..., 32 come back down
-    // against the clamped height: -127 each, which fits.
-    EXPECT_EQ(countOf(ctx().text(), "Overflow during landmass conversion!"), 16u);
-}
-
 TEST_F(Landscape, NormalsAndColoursAreCutOutPerQuadrant)
 {
     Tes3Land land;
@@ -383,69 +356,17 @@ std::vector<Layer> layers(const Decoded& d)
     return out;
 }
 
-TEST_F(Landscape, OneTextureEverywhereGivesOneFullLayerPerTextureQuadrant)
+TEST_F(Landscape, OneOddTileLandsInItsOwnQuadrantRowAndColumn)
 {
+    // One tile of texture 7 at tx 6, ty 1 of the south-west TES4 cell: in the
+    // south-east texture quadrant (tx 4..7, ty 0..3), local column 2, row 1,
+    // so its points are columns 8..11 and rows 4..7 of the quadrant's 17 x 17
+    // (point = row * 17 + column). Its inner 2 x 2 points are full, the points
+    // on its sides are shared halves, its corners belong to the neighbours.
     Tes3Land land;
     land.textures = true;
     land.vtex.fill(5);
-    std::vector<std::tuple<int, int, Tes3Land>> cells;
-    for (int x = -1; x <= 1; ++x)
-        for (int y = -1; y <= 1; ++y)
-            cells.emplace_back(x, y, land);
-    load(cells);
-    table[5] = 0x01000AAA;
-    writeCell(0, 0);
-    auto all = lands();
-    ASSERT_EQ(all.size(), 4u);
-    std::size_t expectedSize = 4385;
-    for (const Decoded& d : all) {
-        EXPECT_EQ(findSub(d.subs, "DATA")->u32(0), 0x1Du);
-        auto ls = layers(d);
-        ASSERT_EQ(ls.size(), 4u);
-        for (int q = 0; q < 4; ++q) {
-            const Layer& l = ls[static_cast<std::size_t>(q)];
-            EXPECT_EQ(l.formId, 0x01000AAAu);
-            EXPECT_EQ(l.quadrant, q);
-            EXPECT_EQ(l.layer, 0);
-            ASSERT_EQ(l.points.size(), 289u);
-            for (int p = 0; p < 289; ++p) {
-                EXPECT_EQ(l.points[static_cast<std::size_t>(p)].first, p);
-                EXPECT_EQ(l.points[static_cast<std::size_t>(p)].second, 1.0f);
-            }
-        }
-        EXPECT_EQ(d.raw.size(), expectedSize + 4 * (14 + 6 + 8 * 289));
-    }
-}
-
-TEST_F(Landscape, DefaultTextureIsNeverLayeredUnlessSlotZeroWasFilled)
-{
-    Tes3Land land;
-    land.textures = true; // every value 0
-    load({{0, 0, land}});
-    table[1] = 0x01000001; // present but unused
-    std::int32_t a = 0, b = 0;
-    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
-    table[0] = 0x01000002; // a texture with INTV -1 filled slot 0
-    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
-    auto all = lands();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(findSub(all[0].subs, "DATA")->u32(0), 0x1Du);
-    EXPECT_EQ(layoutOf(all[0].subs), "DATA VNML VHGT");
-    auto ls = layers(all[1]);
-    ASSERT_EQ(ls.size(), 4u);
-    EXPECT_EQ(ls[0].formId, 0x01000002u);
-    EXPECT_EQ(ls[0].points.size(), 289u);
-}
-
-TEST_F(Landscape, CornerWhereTwoEqualNeighboursMeetDiagonallyTakesTheirTexture)
-{
-    Tes3Land land;
-    land.textures = true;
-    land.vtex.fill(5);
-    // Texture cell (4, 4) has 7 to its west (3, 4), south (4, 3) and south-west (3, 3).
-    land.vtex[4 * 16 + 3] = 7;
-    land.vtex[3 * 16 + 4] = 7;
-    land.vtex[3 * 16 + 3] = 7;
+    land.vtex[1 * 16 + 6] = 7;
     load({{0, 0, land}});
     table[5] = 0x0100AAA5;
     table[7] = 0x0100AAA7;
@@ -453,29 +374,18 @@ TEST_F(Landscape, CornerWhereTwoEqualNeighboursMeetDiagonallyTakesTheirTexture)
     ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
     auto all = lands();
     ASSERT_EQ(all.size(), 1u);
-    auto ls = layers(all[0]);
-    // Texture quadrant 3 (window rows and columns 16 to 32) starts at the corner
-    // of texture cell (4, 4): local positions 0, 1 (east of it), 17 (north of it).
-    std::vector<const Layer*> q3;
-    for (const Layer& l : ls)
-        if (l.quadrant == 3)
-            q3.push_back(&l);
-    ASSERT_EQ(q3.size(), 2u);
-    EXPECT_EQ(q3[0]->formId, 0x0100AAA5u);
-    EXPECT_EQ(q3[0]->layer, 0);
-    EXPECT_EQ(q3[1]->formId, 0x0100AAA7u);
-    EXPECT_EQ(q3[1]->layer, 1);
-    EXPECT_EQ(q3[1]->points, (std::vector<std::pair<int, float>>{{0, 1.0f}, {1, 0.5f}, {17, 0.5f}}));
-    ASSERT_EQ(q3[0]->points.size(), 288u);
-    EXPECT_EQ(q3[0]->points[0], (std::pair<int, float>{1, 0.5f}));
-    EXPECT_EQ(q3[0]->points[16], (std::pair<int, float>{17, 0.5f}));
-    EXPECT_EQ(q3[0]->points[17], (std::pair<int, float>{18, 1.0f}));
-    // Layer numbers restart in each texture quadrant.
-    for (const Layer& l : ls) {
-        if (l.formId == 0x0100AAA5u) {
-            EXPECT_EQ(l.layer, 0) << l.quadrant;
-        }
-    }
+    std::vector<Layer> odd;
+    for (const Layer& l : layers(all[0]))
+        if (l.formId == 0x0100AAA7u)
+            odd.push_back(l);
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(odd[0].quadrant, 1);
+    EXPECT_EQ(odd[0].layer, 1);
+    const std::vector<std::pair<int, float>> expected = {
+        {4 * 17 + 9, 0.5f},  {4 * 17 + 10, 0.5f}, {5 * 17 + 8, 0.5f},  {5 * 17 + 9, 1.0f},
+        {5 * 17 + 10, 1.0f}, {5 * 17 + 11, 0.5f}, {6 * 17 + 8, 0.5f},  {6 * 17 + 9, 1.0f},
+        {6 * 17 + 10, 1.0f}, {6 * 17 + 11, 0.5f}, {7 * 17 + 9, 0.5f},  {7 * 17 + 10, 0.5f}};
+    EXPECT_EQ(odd[0].points, expected);
 }
 
 TEST_F(Landscape, CornerBlendingLooksIntoTheNeighbouringCells)
@@ -506,30 +416,6 @@ TEST_F(Landscape, CornerBlendingLooksIntoTheNeighbouringCells)
     EXPECT_EQ(q0[1].points, (std::vector<std::pair<int, float>>{{0, 1.0f}, {1, 0.5f}, {17, 0.5f}}));
 }
 
-TEST_F(Landscape, TextureAtReachesOneCellIntoEachNeighbourAndNoFurther)
-{
-    Tes3Land centre;
-    centre.textures = true;
-    for (int i = 0; i < 256; ++i)
-        centre.vtex[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(1000 + i);
-    Tes3Land east = centre;
-    for (auto& v : east.vtex)
-        v = static_cast<std::uint16_t>(v + 1000);
-    Tes3Land northEast = centre;
-    for (auto& v : northEast.vtex)
-        v = static_cast<std::uint16_t>(v + 2000);
-    load({{3, 3, centre}, {4, 3, east}, {4, 4, northEast}});
-    const auto& g = ctx().c.world.exterior;
-    const auto& t = ctx().c.tree;
-    EXPECT_EQ(modshift::textureAt(g, t, 3, 3, 2, 1), 1000 + 1 * 16 + 2);
-    EXPECT_EQ(modshift::textureAt(g, t, 3, 3, 16, 5), 2000 + 5 * 16 + 0);
-    EXPECT_EQ(modshift::textureAt(g, t, 3, 3, 16, 16), 3000);
-    EXPECT_EQ(modshift::textureAt(g, t, 3, 3, -1, 5), 0);  // no western cell
-    EXPECT_EQ(modshift::textureAt(g, t, 3, 3, 17, 5), 0);  // further than one cell
-    EXPECT_EQ(modshift::textureAt(g, t, 63, 0, 16, 0), 0); // outside the grid
-    EXPECT_EQ(modshift::textureAt(g, t, 4, 3, -1, 0), 1000 + 15);
-}
-
 TEST_F(Landscape, MissingOrShortPartsWriteNothingAndSayWhy)
 {
     Tes3Land noNormals;
@@ -556,20 +442,6 @@ TEST_F(Landscape, MissingOrShortPartsWriteNothingAndSayWhy)
     auto all = lands();
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(findSub(all[0].subs, "DATA")->u32(0), 0x19u);
-}
-
-TEST_F(Landscape, ChainedValuesAreTheEdgeHeights)
-{
-    Tes3Land land;
-    for (std::size_t r = 1; r < 65; ++r)
-        land.d[r][0] = 2; // column 0 rises by 2 per row
-    for (std::size_t col = 1; col <= 32; ++col)
-        land.d[0][col] = 1; // row 0 rises by 1 per column
-    load({{0, 0, land}});
-    std::int32_t a = 0, b = 0;
-    ASSERT_EQ(modshift::writeLandWith(ctx().c, table, 0, 0, 0, 0, 0, a, b), 0);
-    EXPECT_EQ(a, 32); // height at row 0, column 32
-    EXPECT_EQ(b, 64); // height at row 32, column 0
 }
 
 } // namespace

@@ -199,19 +199,6 @@ TEST_F(PathGrid, InteriorKeepsConnectedPointsWithoutOffsetAndDropsIsolatedOnes)
     EXPECT_EQ(pgri->f32(12), 42.0f);
 }
 
-TEST_F(PathGrid, NineKeptPointsHaveTwoZeroBytesOfPgag)
-{
-    std::vector<GridPoint> ring;
-    for (std::uint32_t i = 0; i < 9; ++i)
-        ring.push_back({static_cast<std::int32_t>(i * 10), 0, 0, {(i + 1) % 9}});
-    load(ring, 0, 0, true);
-    ASSERT_EQ(modshift::writePathGrid(ctx.c, 0, 0, 0, 0, 0), 0);
-    Tes4File f = ctx.output();
-    const Tes4Record& g = *f.allRecords("PGRD").at(0);
-    EXPECT_EQ(g.field("PGAG")->data, (std::vector<std::uint8_t>{0, 0}));
-    EXPECT_EQ(g.dataSize, expectedSize(9, 9, 0));
-}
-
 TEST_F(PathGrid, ConnectionPastThePointListIsDropped)
 {
     load({{0, 0, 0, {5, 1}}, {10, 0, 0, {0, 99}}}, 0, 0, true);
@@ -228,24 +215,24 @@ TEST_F(PathGrid, ConnectionPastThePointListIsDropped)
 
 TEST_F(PathGrid, TooManyInnerConnectionsStopsWithTheCountAfterThatPoint)
 {
-    std::vector<GridPoint> points(5);
+    std::vector<GridPoint> points(129);
     for (auto& p : points)
         p.links.assign(255, 0);
     load(points, 0, 0, true);
     EXPECT_EQ(modshift::writePathGrid(ctx.c, 0, 0, 0, 0, 0), -1);
-    EXPECT_EQ(ctx.text(), "Too many PGRR nodes! (1020>1000)\nPress enter...\n");
+    EXPECT_EQ(ctx.text(), "Too many PGRR nodes! (32895>32767)\nPress enter...\n");
     EXPECT_EQ(ctx.console.waits(), 1);
     EXPECT_TRUE(ctx.c.out.bytes().empty());
 }
 
 TEST_F(PathGrid, TooManyOutsideConnectionsStops)
 {
-    std::vector<GridPoint> points(5);
-    for (std::size_t i = 0; i < 4; ++i) {
+    std::vector<GridPoint> points(18);
+    for (std::size_t i = 0; i < 17; ++i) {
         points[i].x = static_cast<std::int32_t>(i * 2);
-        points[i].links.assign(255, 4);
+        points[i].links.assign(255, 17);
     }
-    points[4] = {6000, 10, 0, {0}}; // south-east
+    points[17] = {6000, 10, 0, {0}}; // south-east
     load(points, 0, 0);
     EXPECT_EQ(modshift::writePathGrid(ctx.c, -1, 0, 0, 0, 0), -1);
     EXPECT_EQ(ctx.text(), "Too many PGRI nodes!\nPress enter...\n");
@@ -262,27 +249,6 @@ TEST_F(PathGrid, DamagedGridsAreRefusedWithAMessage)
     EXPECT_EQ(modshift::writePathGrid(ctx.c, 0, 0, 0, 0, 0), -1);
     EXPECT_EQ(ctx.text(), "damaged path grid in interior 0!\n");
     EXPECT_TRUE(ctx.c.out.bytes().empty());
-}
-
-TEST_F(PathGrid, ShortConnectionListIsRefused)
-{
-    load({{0, 0, 0, {1}}, {10, 0, 0, {0}}}, 3, 3, false, SIZE_MAX, 6);
-    EXPECT_EQ(writeQuadrants(3, 3), (std::vector<int>{-1, -1, -1, -1}));
-    EXPECT_EQ(countOf(ctx.text(), "damaged path grid in cell (3,3)!\n"), 4u);
-    auto grids = quadrantGrids();
-    for (const Tes4Record* g : grids)
-        EXPECT_EQ(g, nullptr);
-}
-
-TEST_F(PathGrid, NoGridWritesNothing)
-{
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", Fields().u32(0).i32(0).i32(0)).end();
-    ctx.load(b);
-    EXPECT_EQ(writeQuadrants(0, 0), (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_EQ(modshift::writePathGrid(ctx.c, 5, 0, 0, 0, 0), 0); // no such interior
-    EXPECT_EQ(ctx.text(), "");
-    EXPECT_EQ(ctx.c.out.peekFormId(), modshift::Tes4Writer::kFirstFormId);
 }
 
 } // namespace

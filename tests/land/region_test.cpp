@@ -37,23 +37,6 @@ TEST(RegionOutline, SingleCellAtTheOrigin)
     EXPECT_EQ(text, "0: (0,0)\n1: (0,1)\n2: (1,1)\n3: (1,0)\n");
 }
 
-TEST(RegionOutline, SingleCellSouthWestOfTheOrigin)
-{
-    EXPECT_EQ(trace(tes3Cells({{-1, -1}})), (std::vector<CellPoint>{{-2, -2}, {-2, -1}, {-1, -1}, {-1, -2}}));
-}
-
-TEST(RegionOutline, TwoCellsSideBySide)
-{
-    EXPECT_EQ(trace(tes3Cells({{0, 0}, {1, 0}})), (std::vector<CellPoint>{{0, 0}, {0, 1}, {3, 1}, {3, 0}}));
-}
-
-TEST(RegionOutline, NoCellMeansNoOutline)
-{
-    std::string text;
-    EXPECT_TRUE(trace([](int, int) { return false; }, &text).empty());
-    EXPECT_EQ(text, "");
-}
-
 TEST(RegionOutline, CellsOnTheBorderOfTheGrid)
 {
     // The corners of the grid: the sweep's target runs along these very cells.
@@ -106,16 +89,6 @@ TEST(RegionOutline, SweepThatNeverMeetsItsClosingTestStopsAtItsFirstRepeat)
     // The smallest such shape, in TES4 cells: a start column of one cell.
     auto saw = [](int x, int y) { return x >= -128 && x <= -125 && y <= 0 && y >= -((x + 128) % 2); };
     EXPECT_EQ(trace(saw), (std::vector<CellPoint>{{-128, 0}, {-125, 0}, {-125, -1}, {-127, -1}, {-127, 0}}));
-}
-
-TEST(RegionOutline, PointsBeyondTheCapacityAreDropped)
-{
-    // Real outlines stay far below 100 points (the sweep wraps the region
-    // like a hull), so the cut is shown on a small capacity.
-    Context ctx;
-    auto outline = modshift::traceOutline(ctx.c, tes3Cells({{0, 0}, {1, 0}}), 3);
-    EXPECT_EQ(outline, (std::vector<CellPoint>{{0, 0}, {0, 1}, {3, 1}}));
-    EXPECT_EQ(ctx.text(), "0: (0,0)\n1: (0,1)\n2: (3,1)\n3: (3,0)\n");
 }
 
 class Regions : public ::testing::Test {
@@ -247,72 +220,6 @@ TEST_F(Regions, RecordsCarryOutlineSoundsWeatherAndMapName)
     auto patched = file.topGroup("REGN")->records();
     EXPECT_EQ(patched[0]->field("WNAM")->u32(), 0x01002345u);
     EXPECT_EQ(patched[1]->field("WNAM")->u32(), 0x01002345u);
-}
-
-TEST_F(Regions, NoRegionsStillWriteAnEmptyGroup)
-{
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", Fields().u32(0).i32(0).i32(0)).end();
-    load(b);
-    EXPECT_EQ(modshift::parseRegions(ctx.c), 0);
-    EXPECT_EQ(modshift::saveRegions(ctx.c), 0);
-    EXPECT_EQ(ctx.text(), "\nParsing world regions\nfound 0 regions\nSaving world regions\n\n");
-    const Tes4Group* g = regionGroup();
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->size, 20u);
-}
-
-TEST_F(Regions, MoreThanThirtyRegionsLeaveTheTableEmpty)
-{
-    Tes3Builder b;
-    for (int i = 0; i < 31; ++i)
-        b.record("REGN").text("NAME", "r" + std::to_string(i)).end();
-    load(b);
-    EXPECT_EQ(modshift::parseRegions(ctx.c), -1);
-    EXPECT_EQ(ctx.text(), "\nParsing world regions\ntoo many regions!\n");
-    EXPECT_TRUE(ctx.c.world.regions.regions.empty());
-    EXPECT_EQ(ctx.c.world.regions.indexOf("r0"), -1);
-    // No name was converted in place either.
-    EXPECT_EQ(ctx.c.tree.text(ctx.child(ctx.record("REGN"), "NAME")), "r0");
-
-    Tes3Builder thirty;
-    for (int i = 0; i < 30; ++i)
-        thirty.record("REGN").text("NAME", "r" + std::to_string(i)).end();
-    Context other;
-    other.load(thirty);
-    EXPECT_EQ(modshift::parseRegions(other.c), 0);
-    EXPECT_EQ(other.c.world.regions.regions.size(), 30u);
-}
-
-TEST_F(Regions, SoundsBeyondFortyNineAreDroppedAndUnknownOnesLeftOut)
-{
-    Tes3Builder b;
-    b.record("REGN").text("NAME", "loud");
-    b.sub("SNAM", sound("nothing", 5));
-    for (int i = 0; i < 52; ++i)
-        b.sub("SNAM", sound("s" + std::to_string(i), static_cast<std::uint8_t>(i)));
-    b.sub("SNAM", Fields().fixed("s0", 20)); // too short to hold its chance
-    b.end();
-    load(b);
-    for (int i = 0; i < 52; ++i)
-        ctx.addSound("s" + std::to_string(i), 0x01000200u + static_cast<std::uint32_t>(i));
-    ASSERT_EQ(modshift::parseRegions(ctx.c), 0);
-    const auto& sounds = ctx.c.world.regions.regions.at(0).sounds;
-    ASSERT_EQ(sounds.size(), 49u);
-    EXPECT_EQ(sounds[0].formId, 0x01000200u);
-    EXPECT_EQ(sounds[48].formId, 0x01000200u + 48);
-    EXPECT_EQ(sounds[48].chance, 48);
-    EXPECT_NE(ctx.text().find("damaged SNAM in region 0loud!\n"), std::string::npos);
-}
-
-TEST_F(Regions, RegionWithoutNameMatchesNoCell)
-{
-    Tes3Builder b;
-    b.record("REGN").text("FNAM", "Nameless").end();
-    load(b);
-    ASSERT_EQ(modshift::parseRegions(ctx.c), 0);
-    EXPECT_EQ(ctx.c.world.regions.indexOf(""), -1);
-    EXPECT_EQ(ctx.c.world.regions.regions.at(0).editorId, "0");
 }
 
 } // namespace

@@ -32,14 +32,6 @@ TEST(Arguments, DefaultsAndTheProgramFolder)
     EXPECT_EQ(p.result, 0);
     EXPECT_EQ(p.mesh, "rock.nif");
     EXPECT_EQ(p.folder, "C:\\Games\\conv\\");
-    EXPECT_FALSE(p.options.noCollision);
-    EXPECT_FALSE(p.options.wholeScene);
-    EXPECT_FALSE(p.options.alternativeExtra);
-    EXPECT_EQ(p.options.layer, 1);
-    EXPECT_EQ(p.options.material, 0);
-    EXPECT_EQ(p.options.quality, 1);
-    EXPECT_EQ(p.options.motionSystem, 7);
-    EXPECT_TRUE(p.options.destination.empty());
 
     EXPECT_EQ(parse({"/opt/lw/bin/meshshift"}).folder, "/opt/lw/bin/");
     EXPECT_EQ(parse({"meshshift"}).folder, "");

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "common/console/console.hpp"
+#include "modshift/driver/run.hpp"
 #include "modshift/tes3/identifiers.hpp"
 #include "modshift/tes3/record_table.hpp"
 #include "modshift/tes3/record_tree.hpp"
+#include "support/fake_platform.hpp"
 #include "support/tes3_builder.hpp"
+#include "support/tes4_reader.hpp"
 
 namespace lw::modshift {
 namespace {
@@ -14,153 +15,114 @@ namespace {
 using lw::test::Fields;
 using lw::test::Tes3Builder;
 
-TEST(Identifiers, ConvertByteByByte)
+TEST(Identifiers, ConvertByteByByteAndMakeEditorIdsInPlace)
 {
-    EXPECT_EQ(convertIdentifier("Rock01"), "Rock01");
-    EXPECT_EQ(convertIdentifier("a_b"), "aUb");
-    EXPECT_EQ(convertIdentifier("a.b"), "aPb");
-    EXPECT_EQ(convertIdentifier("a-b"), "aTb");
-    EXPECT_EQ(convertIdentifier("a b,c"), "aSbVc");
-    EXPECT_EQ(convertIdentifier("x\\y/z.nif"), "x\\y/zPnif");
-    EXPECT_EQ(convertIdentifier("caf\xE9!'#"), "cafXXXX");
-    EXPECT_EQ(convertIdentifier(std::string_view("ab\0cd", 5)), "ab");
-    EXPECT_EQ(convertIdentifier(""), "");
-    // Every byte value maps to a safe character.
-    for (int b = 0; b < 256; ++b) {
-        char c = convertIdentifierByte(static_cast<std::uint8_t>(b));
-        bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                    c == '\\' || c == '/';
-        EXPECT_TRUE(safe) << b;
-        if (b >= 0x80) {
-            EXPECT_EQ(c, 'X') << b;
-        }
-    }
-}
+    const std::vector<std::pair<std::string_view, std::string>> cases = {
+        {"Rock01", "Rock01"}, {"a_b", "aUb"}, {"a.b", "aPb"}, {"a-b", "aTb"}, {"a b,c", "aSbVc"},
+        {"x\\y/z.nif", "x\\y/zPnif"}, {"caf\xE9!'#", "cafXXXX"}, {std::string_view("ab\0cd", 5), "ab"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(convertIdentifier(in), out) << in;
 
-TEST(Identifiers, InPlaceStopsAtTheZeroByte)
-{
-    std::vector<std::uint8_t> text = {'a', '-', 'b', 0, '.', '.'};
-    convertIdentifierInPlace(text);
-    EXPECT_EQ(text, (std::vector<std::uint8_t>{'a', 'T', 'b', 0, '.', '.'}));
-}
-
-struct Plugin {
-    std::vector<std::uint8_t> image;
-    RecordTree tree;
-};
-
-std::unique_ptr<Plugin> load(std::vector<std::uint8_t> bytes)
-{
-    auto p = std::make_unique<Plugin>();
-    p->image = std::move(bytes);
-    Console console = Console::capturing();
-    EXPECT_EQ(parseRecordTree(p->image, p->tree, console), 0) << console.captured();
-    return p;
-}
-
-TEST(Identifiers, EditorIdIsMadeInPlace)
-{
     Tes3Builder b;
     b.record("STAT").text("NAME", "in_rock 01").text("MODL", "x").end();
     b.record("STAT").chars("NAME", "noZero").end();
-    b.record("STAT").sub("NAME", Fields()).end();
-    auto p = load(b.bytes());
-    std::string_view id = makeEditorId(p->tree, 1);
+    std::vector<std::uint8_t> image = b.bytes();
+    RecordTree tree;
+    Console console = Console::capturing();
+    ASSERT_EQ(parseRecordTree(image, tree, console), 0);
+    std::string_view id = makeEditorId(tree, 1);
     EXPECT_EQ(id, "0inUrockS01");
-    // The converted text stays at the data address for later readers.
-    EXPECT_EQ(p->tree.text(1), "inUrockS01");
-    EXPECT_EQ(id.data() + 1, reinterpret_cast<const char*>(p->tree.data(1).data()));
-    // Neighbouring subrecords are untouched.
-    EXPECT_EQ(p->tree.text(2), "x");
-    // A NAME without a zero byte ends at its size.
-    EXPECT_EQ(makeEditorId(p->tree, 4), "0noZero");
-    EXPECT_EQ(p->tree.node(5).tag, makeTag("STAT"));
-    // Making it again gives the same EditorID.
-    EXPECT_EQ(makeEditorId(p->tree, 1), "0inUrockS01");
-    EXPECT_EQ(makeEditorId(p->tree, 6), "0");
+    // The converted text stays at the data address; the neighbour is untouched.
+    EXPECT_EQ(tree.text(1), "inUrockS01");
+    EXPECT_EQ(id.data() + 1, reinterpret_cast<const char*>(tree.data(1).data()));
+    EXPECT_EQ(tree.text(2), "x");
+    EXPECT_EQ(makeEditorId(tree, 1), "0inUrockS01");
+    EXPECT_EQ(makeEditorId(tree, 4), "0noZero"); // no zero byte: ends at its size
 }
 
 TEST(RecordTable, FirstMatchWinsAndFormIdZeroNeverMatches)
 {
-    // EditorIDs live in memory owned by the test; the table only views them.
     std::vector<std::string> ids = {"0aTb", "0aTb", "0table", "0gone", "0gone", "0x"};
+    const std::uint32_t formIds[] = {0x01000CE6, 0x01000CE7, 0x00012345, 0, 0x01000D00, 0x01000D01};
     RecordTable t(10);
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        EXPECT_EQ(t.add(static_cast<std::int32_t>(i * 3)), i);
-    t.setEditorId(0, ids[0]);
-    t.setFormId(0, 0x01000CE6);
-    t.setEditorId(1, ids[1]);
-    t.setFormId(1, 0x01000CE7);
-    t.setEditorId(2, ids[2]);
-    t.setFormId(2, 0x00012345);
-    t.setEditorId(3, ids[3]); // left with form identifier 0
-    t.setEditorId(4, ids[4]);
-    t.setFormId(4, 0x01000D00);
-    t.setFormId(5, 0x01000D01); // no EditorID: refused
-
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        t.add(static_cast<std::int32_t>(i * 3));
+        if (i != 5)
+            t.setEditorId(i, ids[i]); // the last one is refused: no EditorID
+        t.setFormId(i, formIds[i]);
+    }
     EXPECT_EQ(t.find(convertIdentifier("a-b")), 0x01000CE6u);
-    EXPECT_EQ(t.findIndex("aTb"), 0u);
     EXPECT_EQ(t.find("TABLE"), 0u); // case-sensitive
     EXPECT_EQ(t.find("table"), 0x00012345u);
-    EXPECT_EQ(t.findIndex("gone"), 4u); // form identifier 0 is skipped
+    EXPECT_EQ(t.findIndex("gone"), 4u); // form identifier 0 is passed over
     EXPECT_EQ(t.find("x"), 0u);
-    EXPECT_EQ(t.find(""), 0u);
-    EXPECT_EQ(t[5].node, 15);
-    EXPECT_EQ(t.size(), 6u);
-
-    // Giving the skipped entry a form identifier lets it win again.
-    t.setFormId(3, 0x00000042);
-    EXPECT_EQ(t.findIndex("gone"), 3u);
-    // Clearing an entry's form identifier hands the match to the next one.
     t.setFormId(0, 0);
     EXPECT_EQ(t.findIndex("aTb"), 1u);
-    // Renaming an entry moves it out of its old key.
-    t.setEditorId(1, ids[2]);
+    t.setEditorId(1, ids[2]); // renamed: out of its old key, the first "table" now
     EXPECT_FALSE(t.findIndex("aTb").has_value());
     EXPECT_EQ(t.findIndex("table"), 1u);
-
-    t.clear();
-    EXPECT_TRUE(t.empty());
-    EXPECT_EQ(t.find("table"), 0u);
 }
 
-TEST(RecordTable, LookupTimeDoesNotGrowWithTheTable)
-{
-    // 200,000 entries whose lookups all hit the last ones: a scan would take
-    // tens of billions of comparisons; the index answers at once.
-    constexpr std::size_t n = 200000;
-    std::vector<std::string> ids;
-    ids.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-        ids.push_back("0id" + std::to_string(i));
-    RecordTable t(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        t.add(static_cast<std::int32_t>(i));
-        t.setEditorId(i, ids[i]);
-        t.setFormId(i, 0x01000000u + static_cast<std::uint32_t>(i));
+// Whole runs over plugins whose container holds items of every converted
+// type: each keeps its place in the container, in NPCO order.
+struct SucceedingMeshes : lw::test::FakePlatform {
+    std::optional<int> runProcess(std::string_view commandLine) override
+    {
+        started.emplace_back(commandLine);
+        return 0;
     }
-    auto start = std::chrono::steady_clock::now();
-    std::uint64_t sum = 0;
-    for (std::size_t i = n - 1; i >= n - 50000; --i)
-        sum += t.find(std::string_view(ids[i]).substr(1));
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_GT(sum, 0u);
-    EXPECT_LT(elapsed, std::chrono::seconds(2));
-    EXPECT_EQ(t.find("id199999"), 0x01000000u + 199999);
-}
+};
 
-TEST(RecordTable, EveryTableStartsEmptyWithItsCapacity)
+TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
 {
-    Tables tables;
-    EXPECT_EQ(tables.statics.capacity(), 5000u);
-    EXPECT_EQ(tables.doors.capacity(), 500u);
-    EXPECT_EQ(tables.npcs.capacity(), 5000u);
-    EXPECT_EQ(tables.leveledCreatures.capacity(), 500u);
-    tables.books.add(1);
-    tables.creatures.add(2);
-    tables.clearAll();
-    EXPECT_TRUE(tables.books.empty());
-    EXPECT_TRUE(tables.creatures.empty());
+    struct Case {
+        std::vector<std::string> contents;
+        std::vector<std::string> groupsBeforeDoors; // top groups from BOOK up to DOOR
+    };
+    const std::vector<Case> cases = {
+        {{"misc_a", "light_b", "weap_c", "book_d", "bonemold_chuzei_helm"}, {"BOOK", "DOOR"}},
+        {{"book_d", "bonemold_chuzei_helm"}, {"BOOK", "CONT", "DOOR"}}, // nothing later: the container stays in place
+    };
+    for (const Case& k : cases) {
+        SucceedingMeshes p;
+        p.put("/prog/meshshift.ini", "Morrowind=/mw\nArchive=M.bsa\nOblivion=/ob\nFolder=c\n");
+        Tes3Builder b;
+        b.header("me", "");
+        b.record("MISC").text("NAME", "misc_a").text("MODL", "m.nif").sub("MCDT", Fields().f32(1).i32(2).u32(0)).end();
+        b.record("LIGH").text("NAME", "light_b").text("MODL", "l.nif")
+            .sub("LHDT", Fields().f32(1).i32(1).i32(-1).u32(128).u32(0).u32(0x2)).end();
+        b.record("WEAP").text("NAME", "weap_c").text("MODL", "w.nif").sub("WPDT", Fields().zeros(32)).end();
+        b.record("BOOK").text("NAME", "book_d").text("MODL", "b.nif").sub("BKDT", Fields().zeros(20)).end();
+        b.record("ARMO").text("NAME", "bonemold_chuzei_helm").text("MODL", "a.nif").sub("AODT", Fields().zeros(24)).end();
+        b.record("DOOR").text("NAME", "door_f").text("MODL", "d.nif").end();
+        auto& chest = b.record("CONT").text("NAME", "chest").text("MODL", "c.nif");
+        for (std::size_t i = 0; i < k.contents.size(); ++i)
+            chest.sub("NPCO", Fields().i32(static_cast<std::int32_t>(i + 1)).fixed(k.contents[i], 32));
+        chest.end();
+        p.files["/m/C.esp"] = b.bytes();
+        Console console = Console::capturing();
+        const std::vector<std::string> args = {"/prog/modshift", "/m/C.esp"};
+        runModshift(args, p, console);
+        lw::test::Tes4File f = lw::test::readTes4(p.files["/m/C_ob.esp"]);
+        ASSERT_TRUE(f.ok()) << f.error << console.captured();
+        auto records = f.allRecords("CONT");
+        ASSERT_EQ(records.size(), 1u) << console.captured();
+        ASSERT_EQ(records[0]->count("CNTO"), k.contents.size()) << console.captured();
+        for (std::size_t i = 0; i < k.contents.size(); ++i) {
+            const lw::test::Tes4Record* item = f.byFormId(records[0]->field("CNTO", i)->u32(0));
+            ASSERT_NE(item, nullptr) << k.contents[i];
+            EXPECT_EQ(item->field("EDID")->text(), "0" + convertIdentifier(k.contents[i]));
+            EXPECT_EQ(records[0]->field("CNTO", i)->u32(4), i + 1);
+        }
+        std::vector<std::string> order;
+        for (const lw::test::Tes4Group* g : f.topGroups()) {
+            const std::string tag = g->labelTag();
+            if ((tag == "BOOK" || !order.empty()) && (order.empty() || order.back() != "DOOR"))
+                order.push_back(tag);
+        }
+        EXPECT_EQ(order, k.groupsBeforeDoors) << k.contents[0];
+    }
 }
 
 } // namespace

@@ -178,13 +178,13 @@ TEST(RunFlow, ParseFailureLeavesEmptyOutputAndLog)
     FakePlatform p = withIni();
     Tes3Builder b;
     b.header("Ann", "");
-    b.record("STAT").text("NAME", "x").sub("AI_A", Fields().zeros(4)).end();
+    b.record("STAT").subWithSize("NAME", 100, Fields().u8('x')).end();
     p.files["/m/Foo.esp"] = b.bytes();
     p.files["/m/Foo_ob.esp"] = {1, 2, 3}; // an older output is truncated
     RunOutcome r = run(p, {"/prog/modshift", "/m/Foo.esp"});
     EXPECT_EQ(r.out, std::string(kBanner) +
                          "reading /m/Foo.esp\nParsing Mod file\n"
-                         "  unknown AI_A(4), size=4, prev=3, next=-1, parent=2, left=0\n"
+                         "  size past end NAME(3), size=100, prev=-1, parent=2, left=-99\n"
                          "Error parsing file!\npress enter...");
     EXPECT_TRUE(p.files.at("/m/Foo_ob.esp").empty());
     EXPECT_TRUE(p.files.at("/m/Foo_ob.log").empty());
@@ -263,7 +263,7 @@ TEST(SaveDriver, StepsRunInTheirOrder)
         parseFaces,     writeFileHeader, saveEyes,      saveSounds,    parseRegions,
         parseCells,     saveLandTextures, saveActivators, saveArmours, saveBooks,
         saveContainers, saveDoors,       saveLights,    saveMisc,      saveStatics,
-        saveFlora,      saveWeapons,     saveNpcs,      saveCreatures, saveLeveledCreatures,
+        saveFlora,      saveWeapons,     saveContainersAfterItems, saveNpcs, saveCreatures, saveLeveledCreatures,
         saveRegions,    saveInteriorCells, saveWorldspace, connectTeleportDoors};
     auto steps = saveSteps();
     ASSERT_EQ(steps.size(), expected.size());

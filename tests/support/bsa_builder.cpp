@@ -18,13 +18,6 @@ BsaBuilder& BsaBuilder::add(std::string path, std::string_view text)
     return add(std::move(path), std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-BsaBuilder& BsaBuilder::addNumbered(std::size_t count, std::string_view prefix)
-{
-    for (std::size_t i = 0; i < count; ++i)
-        add(std::string(prefix) + std::to_string(i), std::to_string(i));
-    return *this;
-}
-
 std::size_t BsaBuilder::hashesAt() const
 {
     std::size_t names = 0;

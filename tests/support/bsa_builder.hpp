@@ -16,8 +16,6 @@ class BsaBuilder {
 public:
     BsaBuilder& add(std::string path, std::vector<std::uint8_t> data);
     BsaBuilder& add(std::string path, std::string_view text);
-    // `count` entries named "<prefix><number>" holding their own number as text.
-    BsaBuilder& addNumbered(std::size_t count, std::string_view prefix = "file");
 
     std::size_t size() const { return entries_.size(); }
 

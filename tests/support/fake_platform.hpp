@@ -1,13 +1,18 @@
 #pragma once
-// An in-memory platform for running modshift's flow inside a test: files are
-// a map from the exact path to its bytes; writes can be made to fail per path,
-// and reads of one path can run out of memory.
+// The in-memory platform every test uses: files are a map from the exact path
+// (spelled as the program spells it) to their bytes. Writes can be made to fail
+// per path and reads of one path can throw. The mesh converter is pretended:
+// every command line is recorded and answered with a chosen exit status; with
+// status 0 and a mesh folder set it leaves the converted mesh behind, as the
+// real converter does.
 
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/platform/platform.hpp"
 
@@ -19,17 +24,29 @@ public:
     std::set<std::string, std::less<>> unwritable;
     std::string outOfMemoryOn; // readFile of this path throws std::bad_alloc
     std::string faultOn;       // readFile of this path throws std::runtime_error
-    std::vector<std::string> started;
+    std::vector<std::string> started; // every command line started
+    std::vector<std::string> folders; // every folder creation asked for
+    std::optional<int> exitStatus = 1; // of the mesh converter; none: cannot start
+    std::map<std::string, int, std::less<>> statusFor; // by mesh (the first argument)
+    std::string meshFolder; // where a successful conversion leaves its mesh
+    std::string converterName = "meshshift";
+    std::string runningFolder = "/prog/";
 
     void put(const std::string& path, std::string_view text)
     {
         files[path] = std::vector<std::uint8_t>(text.begin(), text.end());
     }
+    bool has(std::string_view path) const { return files.find(path) != files.end(); }
+    std::string textOf(std::string_view path) const
+    {
+        auto it = files.find(path);
+        return it == files.end() ? std::string("<missing>") : std::string(it->second.begin(), it->second.end());
+    }
 
     std::string nativePath(std::string_view path) override { return std::string(path); }
     std::optional<std::string> findFile(std::string_view path) override
     {
-        if (files.find(path) == files.end())
+        if (!has(path))
             return std::nullopt;
         auto slash = path.find_last_of("\\/");
         return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -37,12 +54,16 @@ public:
     bool copyFileNoReplace(std::string_view from, std::string_view to) override
     {
         auto it = files.find(from);
-        if (it == files.end() || files.find(to) != files.end())
+        if (it == files.end() || has(to))
             return false;
         files[std::string(to)] = it->second;
         return true;
     }
-    bool createDirectory(std::string_view) override { return true; }
+    bool createDirectory(std::string_view path) override
+    {
+        folders.emplace_back(path);
+        return true;
+    }
     std::optional<std::vector<std::uint8_t>> readFile(std::string_view path) override
     {
         if (!outOfMemoryOn.empty() && path == outOfMemoryOn)
@@ -64,10 +85,20 @@ public:
     std::optional<int> runProcess(std::string_view commandLine) override
     {
         started.emplace_back(commandLine);
-        return 1; // every mesh conversion fails: no meshes are produced here
+        if (!exitStatus)
+            return std::nullopt;
+        std::vector<std::string> args = splitCommandLine(commandLine);
+        int status = *exitStatus;
+        if (args.size() > 1)
+            if (auto it = statusFor.find(args[1]); it != statusFor.end())
+                status = it->second;
+        // The destination is the argument after -d, below the mesh folder.
+        for (std::size_t i = 0; status == 0 && !meshFolder.empty() && i + 1 < args.size(); ++i)
+            if (args[i] == "-d")
+                put(meshFolder + args[i + 1], "converted mesh");
+        return status;
     }
-    std::string_view meshConverterName() const override { return "meshshift"; }
-    std::string runningFolder = "/prog/";
+    std::string_view meshConverterName() const override { return converterName; }
     std::string programFolder() override { return runningFolder; }
 };
 

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <map>
 
 namespace lw::test {
 namespace {
@@ -43,54 +44,20 @@ public:
     }
 
     void put(const std::string& key, double v) { blk->num[key].push_back(v); }
-    std::uint32_t u8(const std::string& key)
-    {
-        auto v = raw(1);
-        put(key, v);
-        return v;
-    }
-    std::uint32_t u16(const std::string& key)
-    {
-        auto v = raw(2);
-        put(key, v);
-        return v;
-    }
-    std::uint32_t u32(const std::string& key)
-    {
-        auto v = raw(4);
-        put(key, v);
-        return v;
-    }
+    std::uint32_t u8(const std::string& key) { return number(key, 1); }
+    std::uint32_t u16(const std::string& key) { return number(key, 2); }
+    std::uint32_t u32(const std::string& key) { return number(key, 4); }
     float f32(const std::string& key)
     {
-        float v = std::bit_cast<float>(raw(4));
+        const float v = std::bit_cast<float>(raw(4));
         put(key, v);
         return v;
     }
-    void f32n(const std::string& key, std::size_t n)
-    {
-        blk->num[key]; // present even when empty
-        for (std::size_t i = 0; i < n; ++i)
-            f32(key);
-    }
-    void u16n(const std::string& key, std::size_t n)
-    {
-        blk->num[key];
-        for (std::size_t i = 0; i < n; ++i)
-            u16(key);
-    }
-    void u32n(const std::string& key, std::size_t n)
-    {
-        blk->num[key];
-        for (std::size_t i = 0; i < n; ++i)
-            u32(key);
-    }
-    void u8n(const std::string& key, std::size_t n)
-    {
-        blk->num[key];
-        for (std::size_t i = 0; i < n; ++i)
-            u8(key);
-    }
+    // n values under one key (present even when n is 0).
+    void f32n(const std::string& key, std::size_t n) { many(key, n, 0); }
+    void u8n(const std::string& key, std::size_t n) { many(key, n, 1); }
+    void u16n(const std::string& key, std::size_t n) { many(key, n, 2); }
+    void u32n(const std::string& key, std::size_t n) { many(key, n, 4); }
     void str(const std::string& key)
     {
         const std::uint32_t n = raw(4);
@@ -105,6 +72,20 @@ public:
     }
 
 private:
+    std::uint32_t number(const std::string& key, int bytes)
+    {
+        const std::uint32_t v = raw(bytes);
+        put(key, v);
+        return v;
+    }
+    void many(const std::string& key, std::size_t n, int bytes)
+    {
+        need(n * static_cast<std::size_t>(bytes == 0 ? 4 : bytes));
+        blk->num[key];
+        for (std::size_t i = 0; i < n; ++i)
+            bytes == 0 ? static_cast<void>(f32(key)) : static_cast<void>(number(key, bytes));
+    }
+
     const std::vector<std::uint8_t>& b_;
 };
 
@@ -170,14 +151,70 @@ void floatKeys(In& in, const std::string& p)
     }
 }
 
+// Fixed layouts, one per type: space-separated fields, each a kind and a
+// name. Kinds: b h i f (u8, u16, u32, f32, optionally followed by a count),
+// s (sized text), L (u32 count and links); o, a and c stand for the
+// NiObjectNET, NiAVObject and controller groups.
+const std::map<std::string, std::string> kFixed = {
+    {"NiNode", "a L:children L:effects"},
+    {"RootCollisionNode", "a L:children L:effects"},
+    {"NiSourceTexture", "o b:useExternal s:fileName i:pixelData i:pixelLayout i:useMipmaps i:alphaFormat b:isStatic "
+                        "b:directRender"},
+    {"NiZBufferProperty", "o h:flags i:depthFunction"},
+    {"NiAlphaProperty", "o h:flags b:threshold"},
+    {"NiStencilProperty", "o b:enabled i:function i:reference i:mask i:failAction i:zFailAction i:passAction "
+                          "i:drawMode"},
+    {"NiMaterialProperty", "o f3:ambient f3:diffuse f3:specular f3:emissive f:glossiness f:alpha"},
+    {"BSXFlags", "s:name i:value"},
+    {"NiStringExtraData", "s:name s:string"},
+    {"bhkCollisionObject", "i:target h:flags i:body"},
+    {"bhkRigidBodyT", "i:shape b:layer b:collisionFilter h:unknownShort i5:unknownInts1 h4:unknownShorts1 "
+                      "b:layerCopy b:collisionFilterCopy h7:unknownShorts2 f4:translation f4:rotation "
+                      "f4:linearVelocity f4:angularVelocity f12:inertia f4:centre f:mass f:linearDamping "
+                      "f:angularDamping f:friction f:restitution f:maxLinearVelocity f:maxAngularVelocity "
+                      "f:penetrationDepth b:motionSystem b:deactivatorType b:solverDeactivation b:qualityType "
+                      "i3:unknownInts2 L:constraints i:unknownInt3"},
+    {"bhkBoxShape", "i:material f:radius h4:unknownShorts f3:dimensions f:lastFloat"},
+    {"bhkConvexTransformShape", "i:shape b:material b:unknownByte h:unknownShort f3:unknownFloats f16:transform"},
+    {"bhkPackedNiTriStripsShape", "h:numSubShapes"}, // then code
+    {"NiControllerManager", "c b:cumulative L:sequences i:objectPalette"},
+    {"NiTransformInterpolator", "f3:translation f4:rotation f:scale i:data"},
+    {"NiStringPalette", "s:palette i:length"},
+};
+
+void fixed(In& in, const std::string& spec)
+{
+    std::size_t at = 0;
+    while (at < spec.size()) {
+        std::size_t end = spec.find(' ', at);
+        if (end == std::string::npos)
+            end = spec.size();
+        const std::string field = spec.substr(at, end - at);
+        at = end + 1;
+        const std::size_t colon = field.find(':');
+        const char kind = field[0];
+        const std::string name = colon == std::string::npos ? "" : field.substr(colon + 1);
+        const std::size_t n = colon > 1 && colon != std::string::npos ? std::stoul(field.substr(1, colon - 1)) : 1;
+        switch (kind) {
+        case 'o': objectNet(in); break;
+        case 'a': avObject(in); break;
+        case 'c': controller(in); break;
+        case 's': in.str(name); break;
+        case 'L': in.linksU32(name); break;
+        case 'b': in.u8n(name, n); break;
+        case 'h': in.u16n(name, n); break;
+        case 'i': in.u32n(name, n); break;
+        default: in.f32n(name, n); break;
+        }
+    }
+}
+
 // Reads one block of `type`; false when the type is not one this reader knows.
 bool readBlock(In& in, const std::string& type)
 {
-    if (type == "NiNode" || type == "RootCollisionNode") {
-        avObject(in);
-        in.linksU32("children");
-        in.linksU32("effects");
-    } else if (type == "NiTriShape") {
+    if (auto it = kFixed.find(type); it != kFixed.end())
+        fixed(in, it->second);
+    if (type == "NiTriShape") {
         avObject(in);
         in.u32("data");
         in.u32("skinInstance");
@@ -210,32 +247,6 @@ bool readBlock(In& in, const std::string& type)
                 in.u32(p + ".mapIndex");
             }
         }
-    } else if (type == "NiSourceTexture") {
-        objectNet(in);
-        in.u8("useExternal");
-        in.str("fileName");
-        in.u32("pixelData");
-        in.u32("pixelLayout");
-        in.u32("useMipmaps");
-        in.u32("alphaFormat");
-        in.u8("isStatic");
-        in.u8("directRender");
-    } else if (type == "NiZBufferProperty") {
-        objectNet(in);
-        in.u16("flags");
-        in.u32("depthFunction");
-    } else if (type == "NiAlphaProperty") {
-        objectNet(in);
-        in.u16("flags");
-        in.u8("threshold");
-    } else if (type == "NiMaterialProperty") {
-        objectNet(in);
-        in.f32n("ambient", 3);
-        in.f32n("diffuse", 3);
-        in.f32n("specular", 3);
-        in.f32n("emissive", 3);
-        in.f32("glossiness");
-        in.f32("alpha");
     } else if (type == "NiTriShapeData") {
         in.u32("groupId");
         const auto n = in.u16("numVertices");
@@ -290,55 +301,6 @@ bool readBlock(In& in, const std::string& type)
             points += in.u16("stripLengths");
         if (in.u8("hasPoints"))
             in.u16n("points", points);
-    } else if (type == "BSXFlags") {
-        in.str("name");
-        in.u32("value");
-    } else if (type == "NiStringExtraData") {
-        in.str("name");
-        in.str("string");
-    } else if (type == "bhkCollisionObject") {
-        in.u32("target");
-        in.u16("flags");
-        in.u32("body");
-    } else if (type == "bhkRigidBodyT") {
-        in.u32("shape");
-        in.u8("layer");
-        in.u8("collisionFilter");
-        in.u16("unknownShort");
-        in.u32n("unknownInts1", 5);
-        in.u16n("unknownShorts1", 4);
-        in.u8("layerCopy");
-        in.u8("collisionFilterCopy");
-        in.u16n("unknownShorts2", 7);
-        in.f32n("translation", 4);
-        in.f32n("rotation", 4);
-        in.f32n("linearVelocity", 4);
-        in.f32n("angularVelocity", 4);
-        in.f32n("inertia", 12);
-        in.f32n("centre", 4);
-        for (const char* k : {"mass", "linearDamping", "angularDamping", "friction", "restitution",
-                              "maxLinearVelocity", "maxAngularVelocity", "penetrationDepth"})
-            in.f32(k);
-        in.u8("motionSystem");
-        in.u8("deactivatorType");
-        in.u8("solverDeactivation");
-        in.u8("qualityType");
-        in.u32n("unknownInts2", 3);
-        in.linksU32("constraints");
-        in.u32("unknownInt3");
-    } else if (type == "bhkBoxShape") {
-        in.u32("material");
-        in.f32("radius");
-        in.u16n("unknownShorts", 4);
-        in.f32n("dimensions", 3);
-        in.f32("lastFloat");
-    } else if (type == "bhkConvexTransformShape") {
-        in.u32("shape");
-        in.u8("material");
-        in.u8("unknownByte");
-        in.u16("unknownShort");
-        in.f32n("unknownFloats", 3);
-        in.f32n("transform", 16);
     } else if (type == "bhkListShape") {
         in.linksU32("subShapes");
         in.u32("material");
@@ -361,12 +323,8 @@ bool readBlock(In& in, const std::string& type)
         in.linksU32("stripsData");
         in.u32n("dataLayers", in.u32("dataLayers.count"));
     } else if (type == "bhkPackedNiTriStripsShape") {
-        const auto n = in.u16("numSubShapes");
-        in.u8n("subShapes", std::size_t{12} * n);
-        in.f32n("unknownFloats", 9);
-        in.f32("radius");
-        in.f32n("scale", 3);
-        in.u32("data");
+        in.u8n("subShapes", std::size_t{12} * in.blk->u("numSubShapes"));
+        fixed(in, "f9:unknownFloats f:radius f3:scale i:data");
     } else if (type == "hkPackedNiTriStripsData") {
         const auto t = in.u32("numTriangles");
         for (std::uint32_t i = 0; i < t; ++i) {
@@ -375,22 +333,9 @@ bool readBlock(In& in, const std::string& type)
             in.f32n("normals", 3);
         }
         in.f32n("vertices", std::size_t{3} * in.u32("numVertices"));
-    } else if (type == "NiControllerManager") {
-        controller(in);
-        in.u8("cumulative");
-        in.linksU32("sequences");
-        in.u32("objectPalette");
     } else if (type == "NiMultiTargetTransformController") {
         controller(in);
         in.u32n("extraTargets", in.u16("extraTargets.count"));
-    } else if (type == "NiTransformInterpolator") {
-        in.f32n("translation", 3);
-        in.f32n("rotation", 4);
-        in.f32("scale");
-        in.u32("data");
-    } else if (type == "NiStringPalette") {
-        in.str("palette");
-        in.u32("length");
     } else if (type == "NiControllerSequence") {
         in.str("name");
         const auto n = in.u32("controlledBlocks.count");
@@ -459,7 +404,7 @@ bool readBlock(In& in, const std::string& type)
             in.u32("objects");
         }
     } else {
-        return false;
+        return kFixed.count(type) > 0;
     }
     return true;
 }

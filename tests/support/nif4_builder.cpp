@@ -7,36 +7,12 @@ namespace lw::test {
 namespace {
 
 // Little-endian output of its own, so the fixture does not lean on the code under test.
-struct Out {
-    std::vector<std::uint8_t> b;
-    void u8(std::uint8_t v) { b.push_back(v); }
-    void u16(std::uint16_t v)
-    {
-        u8(static_cast<std::uint8_t>(v));
-        u8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void u32(std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            u8(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-    void f32(float v) { u32(std::bit_cast<std::uint32_t>(v)); }
+struct Out : Nif4Builder::Bytes {
     template <std::size_t N>
     void f32s(const std::array<float, N>& a)
     {
         for (float v : a)
             f32(v);
-    }
-    void str(const std::string& s)
-    {
-        u32(static_cast<std::uint32_t>(s.size()));
-        b.insert(b.end(), s.begin(), s.end());
-    }
-    void links(const std::vector<std::uint32_t>& l)
-    {
-        u32(static_cast<std::uint32_t>(l.size()));
-        for (auto v : l)
-            u32(v);
     }
     void objectNet(const std::string& name, std::uint32_t extra, std::uint32_t controller)
     {
@@ -133,40 +109,6 @@ struct FieldWriter {
         o.u16(a.flags);
         o.u8(a.threshold);
     }
-    void operator()(const Nif4Builder::ZBufferProperty& z) const
-    {
-        o.objectNet(z.name, z.extraData, z.controller);
-        o.u16(z.flags);
-    }
-    void operator()(const Nif4Builder::SpecularProperty& s) const
-    {
-        o.objectNet(s.name, s.extraData, s.controller);
-        o.u16(s.flags);
-    }
-    void operator()(const Nif4Builder::VertexColorProperty& v) const
-    {
-        o.objectNet(v.name, v.extraData, v.controller);
-        o.u16(v.flags);
-        o.u32(v.vertexMode);
-        o.u32(v.lightingMode);
-    }
-    void operator()(const Nif4Builder::TextureEffect& e) const
-    {
-        o.avObject(e);
-        o.links(e.affectedNodes);
-        o.f32s(e.projectionMatrix);
-        o.f32s(e.projectionTranslation);
-        o.u32(e.filtering);
-        o.u32(e.clamping);
-        o.u32(e.textureType);
-        o.u32(e.coordinateGeneration);
-        o.u32(e.sourceTexture);
-        o.u8(e.clippingPlane);
-        o.f32s(e.planeNormal);
-        o.f32(e.planeConstant);
-        for (auto v : e.ps2)
-            o.u16(v);
-    }
     void operator()(const Nif4Builder::StringExtraData& s) const
     {
         o.u32(s.next);
@@ -210,6 +152,34 @@ struct FieldWriter {
 
 } // namespace
 
+Nif4Builder::Bytes& Nif4Builder::Bytes::u8(std::uint8_t v)
+{
+    b.push_back(v);
+    return *this;
+}
+Nif4Builder::Bytes& Nif4Builder::Bytes::u16(std::uint16_t v)
+{
+    return u8(static_cast<std::uint8_t>(v)).u8(static_cast<std::uint8_t>(v >> 8));
+}
+Nif4Builder::Bytes& Nif4Builder::Bytes::u32(std::uint32_t v)
+{
+    return u16(static_cast<std::uint16_t>(v)).u16(static_cast<std::uint16_t>(v >> 16));
+}
+Nif4Builder::Bytes& Nif4Builder::Bytes::f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
+Nif4Builder::Bytes& Nif4Builder::Bytes::str(const std::string& s)
+{
+    u32(static_cast<std::uint32_t>(s.size()));
+    b.insert(b.end(), s.begin(), s.end());
+    return *this;
+}
+Nif4Builder::Bytes& Nif4Builder::Bytes::links(const std::vector<std::uint32_t>& l)
+{
+    u32(static_cast<std::uint32_t>(l.size()));
+    for (auto v : l)
+        u32(v);
+    return *this;
+}
+
 std::uint32_t Nif4Builder::add(Block block)
 {
     blocks_.push_back({std::move(block), std::nullopt, {}});
@@ -232,9 +202,8 @@ std::vector<std::uint8_t> Nif4Builder::fields(const Block& block)
 std::string Nif4Builder::typeName(const Block& block)
 {
     static const char* const names[] = {"NiNode", "NiTriShape", "NiTexturingProperty", "NiSourceTexture",
-                                        "NiMaterialProperty", "NiAlphaProperty", "NiZBufferProperty",
-                                        "NiSpecularProperty", "NiVertexColorProperty", "NiTextureEffect",
-                                        "NiStringExtraData", "NiTriShapeData"};
+                                        "NiMaterialProperty", "NiAlphaProperty", "NiStringExtraData",
+                                        "NiTriShapeData"};
     if (const auto* n = std::get_if<Node>(&block); n && n->rootCollisionNode)
         return "RootCollisionNode";
     return names[block.index()];

@@ -90,33 +90,6 @@ struct AlphaProperty {
     std::uint16_t flags = 0x00ED;
     std::uint8_t threshold = 0;
 };
-struct ZBufferProperty {
-    std::string name;
-    std::uint32_t extraData = kNoneLink, controller = kNoneLink;
-    std::uint16_t flags = 3;
-};
-struct SpecularProperty {
-    std::string name;
-    std::uint32_t extraData = kNoneLink, controller = kNoneLink;
-    std::uint16_t flags = 0;
-};
-struct VertexColorProperty {
-    std::string name;
-    std::uint32_t extraData = kNoneLink, controller = kNoneLink;
-    std::uint16_t flags = 0;
-    std::uint32_t vertexMode = 0, lightingMode = 1;
-};
-struct TextureEffect : AVObject {
-    std::vector<std::uint32_t> affectedNodes;
-    std::array<float, 9> projectionMatrix{1, 0, 0, 0, 1, 0, 0, 0, 1};
-    Vec3 projectionTranslation{0, 0, 0};
-    std::uint32_t filtering = 2, clamping = 3, textureType = 4, coordinateGeneration = 0;
-    std::uint32_t sourceTexture = kNoneLink;
-    std::uint8_t clippingPlane = 0;
-    Vec3 planeNormal{0, 0, 1};
-    float planeConstant = 0;
-    std::array<std::uint16_t, 3> ps2{0, 0, 0};
-};
 struct StringExtraData {
     std::uint32_t next = kNoneLink;
     std::string text;
@@ -152,21 +125,28 @@ public:
     using SourceTexture = nif4::SourceTexture;
     using MaterialProperty = nif4::MaterialProperty;
     using AlphaProperty = nif4::AlphaProperty;
-    using ZBufferProperty = nif4::ZBufferProperty;
-    using SpecularProperty = nif4::SpecularProperty;
-    using VertexColorProperty = nif4::VertexColorProperty;
-    using TextureEffect = nif4::TextureEffect;
     using StringExtraData = nif4::StringExtraData;
     using TriShapeData = nif4::TriShapeData;
 
     using Block = std::variant<Node, TriShape, TexturingProperty, SourceTexture, MaterialProperty, AlphaProperty,
-                               ZBufferProperty, SpecularProperty, VertexColorProperty, TextureEffect,
                                StringExtraData, TriShapeData>;
 
     // Appends a block; returns its number.
     std::uint32_t add(Block block);
-    // Appends a block of any type name with the given field bytes (unknown types, damaged blocks).
+    // Appends a block of any type name with the given field bytes (other types, damaged blocks).
     std::uint32_t addRaw(std::string typeName, std::vector<std::uint8_t> fields);
+
+    // Little-endian field bytes for addRaw, written field by field:
+    //   nif.addRaw("NiShadeProperty", Nif4Builder::Bytes().str("").u32(kNone).u32(kNone).u16(1).b);
+    struct Bytes {
+        std::vector<std::uint8_t> b;
+        Bytes& u8(std::uint8_t v);
+        Bytes& u16(std::uint16_t v);
+        Bytes& u32(std::uint32_t v);
+        Bytes& f32(float v);
+        Bytes& str(const std::string& s);
+        Bytes& links(const std::vector<std::uint32_t>& l);
+    };
 
     // Changes a block added before (links to later blocks are set this way).
     Block& block(std::uint32_t index) { return blocks_.at(index).block; }

@@ -1,6 +1,7 @@
 #include "support/tes4_reader.hpp"
 
-#include <cstring>
+#include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace lw::test {
@@ -153,6 +154,15 @@ void collect(const std::vector<Tes4Entry>& entries, std::vector<const Tes4Record
     }
 }
 
+std::vector<const Tes4Group*> groupsOf(const std::vector<Tes4Entry>& entries)
+{
+    std::vector<const Tes4Group*> out;
+    for (const Tes4Entry& e : entries)
+        if (e.isGroup)
+            out.push_back(&e.group);
+    return out;
+}
+
 Tes4File finish(Walker& w, Tes4File f)
 {
     f.counted = w.counted;
@@ -163,42 +173,22 @@ Tes4File finish(Walker& w, Tes4File f)
 
 } // namespace
 
-std::uint8_t Tes4Subrecord::u8(std::size_t at) const
+std::uint32_t Tes4Subrecord::at(std::size_t pos, int n) const
 {
-    if (at + 1 > data.size())
-        throw std::out_of_range(tag + ": u8 at " + std::to_string(at));
-    return data[at];
+    if (pos + static_cast<std::size_t>(n) > data.size())
+        throw std::out_of_range(tag + ": " + std::to_string(n) + " bytes at " + std::to_string(pos));
+    return le(data, pos, n);
 }
-std::uint16_t Tes4Subrecord::u16(std::size_t at) const
-{
-    if (at + 2 > data.size())
-        throw std::out_of_range(tag + ": u16 at " + std::to_string(at));
-    return static_cast<std::uint16_t>(le(data, at, 2));
-}
-std::uint32_t Tes4Subrecord::u32(std::size_t at) const
-{
-    if (at + 4 > data.size())
-        throw std::out_of_range(tag + ": u32 at " + std::to_string(at));
-    return le(data, at, 4);
-}
-float Tes4Subrecord::f32(std::size_t at) const
-{
-    std::uint32_t bits = u32(at);
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
+std::uint8_t Tes4Subrecord::u8(std::size_t pos) const { return static_cast<std::uint8_t>(at(pos, 1)); }
+std::uint16_t Tes4Subrecord::u16(std::size_t pos) const { return static_cast<std::uint16_t>(at(pos, 2)); }
+std::uint32_t Tes4Subrecord::u32(std::size_t pos) const { return at(pos, 4); }
+float Tes4Subrecord::f32(std::size_t pos) const { return std::bit_cast<float>(at(pos, 4)); }
 std::string Tes4Subrecord::text() const
 {
-    std::size_t n = 0;
-    while (n < data.size() && data[n] != 0)
-        ++n;
-    return std::string(reinterpret_cast<const char*>(data.data()), n);
+    const auto* chars = reinterpret_cast<const char*>(data.data());
+    return std::string(chars, std::find(chars, chars + data.size(), '\0'));
 }
-bool Tes4Subrecord::isZeroTerminatedText() const
-{
-    return !data.empty() && text().size() + 1 == data.size();
-}
+bool Tes4Subrecord::isZeroTerminatedText() const { return !data.empty() && text().size() + 1 == data.size(); }
 
 const Tes4Subrecord* Tes4Record::field(std::string_view t, std::size_t nth) const
 {
@@ -209,27 +199,22 @@ const Tes4Subrecord* Tes4Record::field(std::string_view t, std::size_t nth) cons
 }
 std::size_t Tes4Record::count(std::string_view t) const
 {
-    std::size_t n = 0;
-    for (const Tes4Subrecord& s : subrecords)
-        n += s.tag == t ? 1 : 0;
-    return n;
+    return static_cast<std::size_t>(
+        std::count_if(subrecords.begin(), subrecords.end(), [t](const Tes4Subrecord& s) { return s.tag == t; }));
 }
 std::string Tes4Record::layout() const
 {
     std::string s;
-    for (const Tes4Subrecord& sub : subrecords) {
-        if (!s.empty())
-            s += ' ';
-        s += sub.tag;
-    }
+    for (const Tes4Subrecord& sub : subrecords)
+        s += (s.empty() ? "" : " ") + sub.tag;
     return s;
 }
 
 std::string Tes4Group::labelTag() const
 {
     std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[static_cast<std::size_t>(i)] = static_cast<char>((label >> (8 * i)) & 0xFF);
+    for (std::size_t i = 0; i < 4; ++i)
+        s[i] = static_cast<char>((label >> (8 * i)) & 0xFF);
     return s;
 }
 std::vector<const Tes4Record*> Tes4Group::records() const
@@ -240,14 +225,7 @@ std::vector<const Tes4Record*> Tes4Group::records() const
             out.push_back(&e.record);
     return out;
 }
-std::vector<const Tes4Group*> Tes4Group::groups() const
-{
-    std::vector<const Tes4Group*> out;
-    for (const Tes4Entry& e : children)
-        if (e.isGroup)
-            out.push_back(&e.group);
-    return out;
-}
+std::vector<const Tes4Group*> Tes4Group::groups() const { return groupsOf(children); }
 std::vector<const Tes4Record*> Tes4Group::allRecords() const
 {
     std::vector<const Tes4Record*> out;
@@ -257,19 +235,12 @@ std::vector<const Tes4Record*> Tes4Group::allRecords() const
 
 const Tes4Group* Tes4File::topGroup(std::string_view labelTag) const
 {
-    for (const Tes4Entry& e : entries)
-        if (e.isGroup && e.group.labelTag() == labelTag)
-            return &e.group;
+    for (const Tes4Group* g : topGroups())
+        if (g->labelTag() == labelTag)
+            return g;
     return nullptr;
 }
-std::vector<const Tes4Group*> Tes4File::topGroups() const
-{
-    std::vector<const Tes4Group*> out;
-    for (const Tes4Entry& e : entries)
-        if (e.isGroup)
-            out.push_back(&e.group);
-    return out;
-}
+std::vector<const Tes4Group*> Tes4File::topGroups() const { return groupsOf(entries); }
 std::vector<const Tes4Record*> Tes4File::allRecords() const
 {
     std::vector<const Tes4Record*> out;

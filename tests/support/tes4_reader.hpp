@@ -38,6 +38,9 @@ struct Tes4Subrecord {
     std::string text() const;
     // True when the data is a text followed by exactly one zero byte, its last.
     bool isZeroTerminatedText() const;
+
+private:
+    std::uint32_t at(std::size_t pos, int n) const; // little-endian, bounds-checked
 };
 
 struct Tes4Record {

@@ -280,13 +280,14 @@ TEST(WorldOutput, ExteriorCellBecomesFourCellsInOrder)
     flatLand(b, false);
     b.record("CELL").sub("DATA", cellData(0, 32, 0)).end(); // outside what the world holds
     flatLand(b, false);
-    b.record("CELL").sub("DATA", cellData(0, 5, 5)).end(); // no heights
+    b.record("CELL").sub("DATA", cellData(0, 5, 5)).end(); // no heights: written after
     w.load(b);
     Tes4File f = w.run();
     ASSERT_TRUE(f.ok()) << f.error;
 
     auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 4u);
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(cells[4].x, 10);
     const int expect[4][2] = {{6, -4}, {7, -4}, {6, -3}, {7, -3}};
     const std::size_t refs[4] = {1, 1, 2, 1};
     for (std::size_t q = 0; q < 4; ++q) {
@@ -326,71 +327,53 @@ TEST(WorldOutput, ExteriorCellBecomesFourCellsInOrder)
     EXPECT_NE(w.text().find("\nSaving Cell\ncell @ (5,5) => (10,10)\nno heights!\n"), std::string::npos);
 }
 
-TEST(WorldOutput, QuadrantSplitRoundsAwayFromZero)
+TEST(WorldOutput, CellsWithoutLandKeepTheirReferencesAndLandOnlyCellsTheirLand)
 {
     World w;
     w.add(w.c.tables.statics, "rock", kStatic);
     Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, -1, 0));
-    reference(b, 1, "rock", -4096.0f, 100.0f);  // south-east: TES4 cell (-1, 0)
-    reference(b, 2, "rock", -4096.6f, 100.0f);  // rounds to -4097: south-west, (-2, 0)
-    reference(b, 3, "rock", -4095.5f, 4095.5f); // -4096 and 4096: north-east
+    b.record("CELL").sub("DATA", cellData(0, 1, 1));
+    reference(b, 1, "rock", 8192 + 100, 8192 + 7000);  // north-west
+    reference(b, 2, "rock", 8192 + 5000, 8192 + 6000); // north-east
+    reference(b, 3, "rock", 8192 + 300, 8192 + 200);   // south-west
+    reference(b, 4, "rock", 8192 + 400, 8192 + 7100);  // north-west
     b.end();
-    flatLand(b, false);
+    b.record("LAND").sub("INTV", Fields().i32(-2).i32(0)).sub("VNML", Fields().zeros(65 * 65 * 3));
+    b.sub("VHGT", Fields().f32(0.0f).zeros(65 * 65 + 3)).end();
     w.load(b);
     Tes4File f = w.run();
     ASSERT_TRUE(f.ok()) << f.error;
     auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 4u);
-    auto refsOf = [](const ExteriorCellView& v) {
-        std::vector<std::vector<std::uint8_t>> out;
-        for (const Tes4Record* r : v.children->groups()[0]->records())
-            if (r->tag == "REFR")
-                out.push_back(r->field("DATA")->data);
-        return out;
+    ASSERT_EQ(cells.size(), 8u);
+    struct Expect {
+        int x, y;
+        std::string tags; // the temporary group's records
+        std::vector<float> xs;
     };
-    EXPECT_EQ(cells[0].x, -2);
-    EXPECT_EQ(cells[1].x, -1);
-    ASSERT_EQ(refsOf(cells[0]).size(), 1u);
-    EXPECT_EQ(refsOf(cells[0])[0], dataBytes(-4096.6f, 100.0f));
-    ASSERT_EQ(refsOf(cells[1]).size(), 1u);
-    EXPECT_EQ(refsOf(cells[1])[0], dataBytes(-4096.0f, 100.0f));
-    EXPECT_TRUE(refsOf(cells[2]).empty());
-    ASSERT_EQ(refsOf(cells[3]).size(), 1u);
-    EXPECT_EQ(refsOf(cells[3])[0], dataBytes(-4095.5f, 4095.5f));
-}
-
-TEST(WorldOutput, PersistentExteriorReferencesGoToTheWorldCell)
-{
-    World w;
-    w.add(w.c.tables.npcs, "guard", kNpc);
-    w.add(w.c.tables.statics, "rock", kStatic);
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, 40, 0)); // never written itself
-    reference(b, 1, "guard", 40 * 8192 + 10, 10);
-    b.end();
-    b.record("CELL").sub("DATA", cellData(0, -3, 1));
-    reference(b, 2, "guard", -3 * 8192 + 10, 8192 + 10);
-    reference(b, 3, "rock", -3 * 8192 + 10, 8192 + 10);
-    b.end();
-    flatLand(b, false);
-    w.load(b);
-    Tes4File f = w.run();
-    ASSERT_TRUE(f.ok()) << f.error;
-    const Tes4Group& children = *f.topGroup("WRLD")->groups()[0];
-    auto persistent = children.groups()[0]->groups()[0]->records();
-    ASSERT_EQ(persistent.size(), 2u);
-    // Grid order: x from -64, then y.
-    EXPECT_EQ(persistent[0]->field("DATA")->f32(0), -3 * 8192 + 10.0f);
-    EXPECT_EQ(persistent[1]->field("DATA")->f32(0), 40 * 8192 + 10.0f);
-    for (const Tes4Record* r : persistent) {
-        EXPECT_EQ(r->tag, "ACHR");
-        EXPECT_EQ(r->flags, 0x400u);
+    const std::vector<Expect> expected = {
+        {-4, 0, "LAND", {}},
+        {-3, 0, "LAND", {}},
+        {-4, 1, "LAND", {}},
+        {-3, 1, "LAND", {}},
+        {2, 2, "REFR", {8192 + 300}},
+        {3, 2, "", {}},
+        {2, 3, "REFR REFR", {8192 + 100, 8192 + 400}},
+        {3, 3, "REFR", {8192 + 5000}},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(cells[i].x, expected[i].x) << i;
+        EXPECT_EQ(cells[i].y, expected[i].y) << i;
+        std::string tags;
+        std::vector<float> xs;
+        for (const Tes4Record* r : cells[i].children->groups()[0]->records()) {
+            tags += (tags.empty() ? "" : " ") + r->tag;
+            if (r->tag == "REFR")
+                xs.push_back(r->field("DATA")->f32(0));
+        }
+        EXPECT_EQ(tags, expected[i].tags) << i;
+        EXPECT_EQ(xs, expected[i].xs) << i;
     }
-    auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 4u);
-    EXPECT_EQ(cells[0].children->groups()[0]->records()[0]->tag, "REFR");
-    EXPECT_NE(w.text().find("\nParsing persistent ref in exterior cells\n..\n"), std::string::npos);
+    EXPECT_EQ(countOf(w.text(), "no heights!\n"), 1u);
 }
 
 TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
@@ -408,13 +391,16 @@ TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
     b.u32("FRMR", 4).text("NAME", "rock"); // no DATA: off to (0, 0), never stored
     b.end();
     flatLand(b, false);
-    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end(); // no land: writes nothing
+    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end(); // no land: cells without LAND
     w.load(b);
     Tes4File f = w.run();
     ASSERT_TRUE(f.ok()) << f.error;
-    auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 8u);
+    auto all = exteriorCells(f);
+    ASSERT_EQ(all.size(), 12u);
+    EXPECT_EQ(all[0].x, 4);
+    EXPECT_EQ(all[0].children->groups()[0]->records().size(), 0u);
     // (1, 0) is written before (0, 0): cells run from east to west in a sub-block.
+    std::vector<ExteriorCellView> cells(all.begin() + 4, all.end());
     EXPECT_EQ(cells[0].x, 2);
     auto refs = [](const ExteriorCellView& v) {
         std::vector<float> xs;
@@ -429,71 +415,8 @@ TEST(WorldOutput, OutOfCellReferencesAreWrittenWhereTheyStand)
         EXPECT_TRUE(refs(cells[i]).empty()) << i;
     // The reference without DATA speaks in the persistent pass, in its own
     // cell's pass and in every written cell's pass over the out-of-cell list.
-    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 4u);
+    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 5u);
     EXPECT_EQ(countOf(w.text(), "cell @ (2,0)"), 1u);
-}
-
-} // namespace
-} // namespace lw::test
-
-namespace lw::test {
-namespace {
-
-// Two connected points at local (x, y) in a TES3 path grid.
-void pathGrid(Tes3Builder& b, int cellX, int cellY, int x1, int y1, int x2, int y2)
-{
-    b.record("PGRD").sub("DATA", Fields().i32(cellX).i32(cellY).u16(128).i16(2));
-    b.sub("PGRP", Fields().i32(x1).i32(y1).i32(0).u8(0).u8(1).u16(0).i32(x2).i32(y2).i32(0).u8(0).u8(1).u16(0));
-    b.sub("PGRC", Fields().u32(1).u32(0));
-    b.end();
-}
-
-TEST(WorldOutput, FormIdsRunCellReferencesLandPathGrid)
-{
-    World w;
-    w.add(w.c.tables.statics, "rock", 0x01001000);
-    w.addRegion("Unwritten", 0); // a region whose outline was never written
-    Tes3Builder b;
-    b.record("CELL").sub("DATA", cellData(0, 0, 0)).text("RGNN", "Unwritten");
-    reference(b, 1, "rock", 10, 10);
-    reference(b, 2, "rock", 20, 20);
-    b.end();
-    flatLand(b, false);
-    pathGrid(b, 0, 0, 100, 100, 200, 200);
-    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Den");
-    reference(b, 3, "rock", 1, 1);
-    b.end();
-    pathGrid(b, 0, 0, 1, 1, 2, 2);
-    w.load(b);
-    Tes4File f = w.run();
-    ASSERT_TRUE(f.ok()) << f.error;
-
-    auto cells = exteriorCells(f);
-    ASSERT_EQ(cells.size(), 4u);
-    EXPECT_EQ(cells[0].cell->layout(), "DATA XCLC");
-    EXPECT_EQ(cells[0].cell->dataSize, 21u);
-    EXPECT_EQ(cells[0].cell->field("DATA")->u8(), 0x00);
-    auto records = cells[0].children->groups()[0]->records();
-    std::string order;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        order += records[i]->tag + " ";
-        EXPECT_EQ(records[i]->formId, cells[0].cell->formId + 1 + i);
-    }
-    EXPECT_EQ(order, "REFR REFR LAND PGRD ");
-    // The next quadrant's cell follows the last record of this one.
-    EXPECT_EQ(cells[1].cell->formId, records.back()->formId + 1);
-    for (std::size_t q = 1; q < 4; ++q) {
-        auto others = cells[q].children->groups()[0]->records();
-        ASSERT_EQ(others.size(), 1u);
-        EXPECT_EQ(others[0]->tag, "LAND");
-    }
-
-    const Tes4Group& temporary =
-        *f.topGroup("CELL")->groups()[0]->groups()[0]->groups()[0]->groups()[1];
-    std::string inside;
-    for (const Tes4Record* r : temporary.records())
-        inside += r->tag + " ";
-    EXPECT_EQ(inside, "REFR PGRD ");
 }
 
 } // namespace

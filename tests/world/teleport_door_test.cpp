@@ -97,56 +97,6 @@ TEST(TeleportDoors, PairsInteriorsWithTheExteriorAndExteriorsWithEachOther)
     EXPECT_NE(w.text().find("Connecting teleport doors\n"), std::string::npos);
 }
 
-// The plain pairing: for each door, the first later unpaired door that fits.
-std::vector<std::uint8_t> pairPlainly(std::vector<modshift::TeleportDoor> doors, std::vector<std::uint8_t> bytes)
-{
-    auto put = [&](const modshift::TeleportDoor& d, std::uint32_t partner) {
-        for (int k = 0; k < 4; ++k)
-            bytes[d.xtelPosition + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(partner >> (8 * k));
-        std::copy(d.arrival.begin(), d.arrival.end(), bytes.begin() + static_cast<std::ptrdiff_t>(d.xtelPosition + 4));
-    };
-    for (std::size_t i = 0; i < doors.size(); ++i) {
-        for (std::size_t j = i + 1; j < doors.size() && !doors[i].connected; ++j) {
-            if (doors[i].destinationCellName == doors[j].cellName &&
-                doors[i].cellName == doors[j].destinationCellName && !doors[j].connected) {
-                put(doors[i], doors[j].formId);
-                doors[i].connected = true;
-                put(doors[j], doors[i].formId);
-                doors[j].connected = true;
-            }
-        }
-    }
-    return bytes;
-}
-
-TEST(TeleportDoors, BucketedPairingMatchesThePlainPairing)
-{
-    const std::vector<std::string_view> names = {"** exterior **", "A", "B", "a", "C"};
-    std::vector<std::uint8_t> arrivals(24 * 400);
-    for (std::size_t i = 0; i < arrivals.size(); ++i)
-        arrivals[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    std::mt19937 rng(12345);
-    for (int round = 0; round < 200; ++round) {
-        World w;
-        const std::size_t n = rng() % 400;
-        std::vector<modshift::TeleportDoor> doors;
-        for (std::size_t i = 0; i < n; ++i) {
-            modshift::TeleportDoor d;
-            d.xtelPosition = i * 28;
-            d.formId = 0x01000000u + static_cast<std::uint32_t>(i);
-            d.cellName = names[rng() % names.size()];
-            d.destinationCellName = names[rng() % names.size()];
-            d.arrival = std::span<const std::uint8_t>(arrivals).subspan(i * 24, 24);
-            doors.push_back(d);
-        }
-        w.c.world.teleportDoors = doors;
-        w.c.out.bytes().assign(n * 28, 0);
-        const std::vector<std::uint8_t> expected = pairPlainly(doors, w.c.out.bytes());
-        modshift::connectTeleportDoors(w.c);
-        ASSERT_EQ(w.c.out.bytes(), expected) << "round " << round;
-    }
-}
-
 TEST(TeleportDoors, TableFullLeavesLaterDoorsWholeButUnpaired)
 {
     World w;

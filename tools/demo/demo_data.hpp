@@ -8,8 +8,11 @@
 
 namespace lw::demo {
 
-// The sample plugin.
+// The sample plugin, and the master it names (file kDemoMasterName of the
+// Morrowind data folder), of which it uses a few records.
 std::vector<std::uint8_t> buildDemoPlugin();
+std::vector<std::uint8_t> buildDemoMaster();
+inline constexpr const char* kDemoMasterName = "LorewrightDemoBase.esm";
 
 // One mesh of the data set: its path below Meshes\ (as the plugin names it)
 // and the NIF 4.0.0.2 bytes.

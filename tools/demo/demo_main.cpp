@@ -5,7 +5,8 @@
 //       <demo folder>/program/        copy of the program folder, with a
 //                                     meshshift.ini for the data set and a
 //                                     creatures.ini mapping
-//       <demo folder>/Morrowind/Data Files/LorewrightDemo.esp, meshes, textures,
+//       <demo folder>/Morrowind/Data Files/LorewrightDemo.esp, its master
+//                                     LorewrightDemoBase.esm, meshes, textures,
 //                                     icons, sounds and Demo.bsa
 //       <demo folder>/Oblivion/Data/  empty target data folder
 //   lw_demo_data summary <demo folder>
@@ -85,6 +86,7 @@ int generate(const fs::path& root, const fs::path& programFolder)
     ok = ok && writeText(program / "creatures.ini", "demo_mudcrab=0x0002B0C3\n");
 
     ok = ok && writeBytes(source / (std::string(kPluginName) + ".esp"), lw::demo::buildDemoPlugin());
+    ok = ok && writeBytes(source / lw::demo::kDemoMasterName, lw::demo::buildDemoMaster());
 
     lw::test::BsaBuilder bsa;
     for (const lw::demo::DemoMesh& mesh : lw::demo::buildDemoMeshes()) {

@@ -183,10 +183,30 @@ void npc(Tes3Builder& b, std::string_view id, std::string_view name, std::string
 
 } // namespace
 
+std::vector<std::uint8_t> buildDemoMaster()
+{
+    Tes3Builder b;
+    b.record("TES3").sub("HEDR", test::hedrData("Lorewright", "The master file of the Lorewright demo.", 5, 1)).end();
+    // The plugin defines its own demo_rock: this one is never taken.
+    b.record("STAT").text("NAME", "demo_rock").text("MODL", "demo\\house.nif").end();
+    b.record("STAT").text("NAME", "demo_boulder").text("MODL", "demo\\rock.nif").end();
+    // Not used by the plugin: never taken either.
+    b.record("STAT").text("NAME", "demo_ruin").text("MODL", "demo\\house.nif").end();
+    b.record("MISC").text("NAME", "demo_coin_purse").text("MODL", "demo\\cup.nif").text("FNAM", "Coin Purse")
+        .sub("MCDT", Fields().f32(0.5f).i32(7).i32(0)).text("ITEX", "demo\\cup.tga").end();
+    // Placed by the plugin; brings the purse of its inventory along.
+    npc(b, "demo_ferryman", "Old Ferryman", "Nord", "Smith", "b_n_nord_m_head_01", 0x10,
+        npcStatistics(7, 30, 25), 500, 0, "", {{2, "demo_coin_purse"}});
+    return b.bytes();
+}
+
 std::vector<std::uint8_t> buildDemoPlugin()
 {
     Tes3Builder b;
-    b.header("Lorewright", "A small sample world made by the Lorewright demo.");
+    // The header names the master whose boulder and ferryman the world places.
+    b.record("TES3").sub("HEDR", test::hedrData("Lorewright", "A small sample world made by the Lorewright demo."))
+        .text("MAST", kDemoMasterName)
+        .sub("DATA", Fields().u32(static_cast<std::uint32_t>(buildDemoMaster().size())).u32(0)).end();
 
     // Sounds (the region parse looks them up).
     b.record("SOUN").text("NAME", "Demo Bell").text("FNAM", "Fx\\demo\\bell.wav")
@@ -235,7 +255,7 @@ std::vector<std::uint8_t> buildDemoPlugin()
         .sub("BKDT", Fields().f32(0.2f).i32(60).u32(1).i32(-1).i32(0))
         .text("ITEX", "demo\\scroll.tga").text("TEXT", "<font face=\"Daedric\">A scroll keeps its lower-case tags.").end();
 
-    // Containers: a chest (with a book it finds and a weapon it cannot yet)
+    // Containers: a chest (with a book and a weapon, both found)
     // and a plant (organic, one item: becomes flora).
     b.record("CONT").text("NAME", "demo_chest").text("MODL", "demo\\chest.nif").text("FNAM", "Chest")
         .f32("CNDT", 150.0f).u32("FLAG", 0x08)
@@ -344,6 +364,10 @@ std::vector<std::uint8_t> buildDemoPlugin()
             // Listed in this cell but standing in the cell to the east.
             reference(b, refIndex++, "demo_rock", 8192.0f + 400.0f, 700.0f, 300.0f);
         }
+        if (e.x == 1 && e.y == 0)
+            reference(b, refIndex++, "demo_boulder", baseX + 2000.0f, baseY + 5000.0f, 310.0f, 0.7f);
+        if (e.x == 0 && e.y == 1)
+            reference(b, refIndex++, "demo_ferryman", baseX + 1500.0f, baseY + 3000.0f, 300.0f);
         if (e.x == 1 && e.y == 1) {
             reference(b, refIndex++, "demo_trader", baseX + 4000.0f, baseY + 4000.0f, 300.0f);
             reference(b, refIndex++, "demo_mudcrab", baseX + 4500.0f, baseY + 3900.0f, 300.0f);

@@ -1,0 +1,119 @@
+// The shared pieces: archive lookups, the configuration file, folder creation
+// and command lines, on the in-memory platform.
+#include <gtest/gtest.h>
+
+#include "common/bsa/bsa_archive.hpp"
+#include "common/config/config.hpp"
+#include "common/console/console.hpp"
+#include "common/fs/folders.hpp"
+#include "support/bsa_builder.hpp"
+#include "support/fake_platform.hpp"
+
+namespace lw {
+namespace {
+
+std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+TEST(BsaArchive, LooksUpNamesInAnyCaseButNotWithOtherSlashes)
+{
+    test::FakePlatform platform;
+    Console console = Console::capturing();
+    test::BsaBuilder bsa;
+    bsa.add("meshes\\a.nif", "mesh a").add("textures\\tx_z_az.dds", "z").add("meshes\\a.nif", "second copy");
+    const std::vector<std::uint8_t> good = bsa.build();
+    platform.files["M.bsa"] = good;
+    BsaArchive archive(platform, console, false);
+    ASSERT_EQ(archive.open("M.bsa"), 0);
+    const std::vector<std::pair<std::string, std::optional<std::string>>> lookups = {
+        {"Textures\\TX_Z_AZ.DDS", "z"}, {"textures\\tx_z_az.dds", "z"}, {"MESHES\\A.NIF", "mesh a"},
+        {"textures/tx_z_az.dds", std::nullopt}, {"textures\\tx_z_a.dds", std::nullopt}};
+    for (const auto& [name, expected] : lookups) {
+        std::string query = name;
+        auto bytes = archive.read(query);
+        EXPECT_EQ(bytes, expected ? std::optional(bytesOf(*expected)) : std::nullopt) << name;
+    }
+    std::string extracted = "TEXTURES\\TX_Z_AZ.DDS";
+    EXPECT_EQ(archive.extract(extracted, "out.dds"), 0);
+    EXPECT_EQ(platform.textOf("out.dds"), "z");
+    EXPECT_EQ(console.captured(), "");
+
+    // Every cut short archive is refused cleanly; the whole one opens.
+    for (std::size_t size = 0; size < good.size(); ++size) {
+        platform.files["M.bsa"].assign(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+        ASSERT_EQ(archive.open("M.bsa"), -1) << "cut at " << size;
+    }
+}
+
+TEST(Config, FourValuesByPosition)
+{
+    struct Row {
+        std::string text;
+        int result;
+        std::array<std::string, 4> values;
+    };
+    const std::vector<Row> rows = {
+        {"Morrowind=C:\\Mw\\Data Files\r\nBSA=Morrowind.bsa\r\nOblivion=C:\\Ob\\Data\r\nSubfolder=mw", 0,
+         {"C:\\Mw\\Data Files", "Morrowind.bsa", "C:\\Ob\\Data", "mw"}},
+        {"; comment\nany = /data/mw \n\nx=a=b\ny=\nz=sub\n", 0, {" /data/mw ", "a=b", "", "sub"}},
+        {"a=caf\xE9 cr\xE8me\nb=x\nc=y\nd=z\xFF", 0, {"caf", "x", "y", "z"}},
+        {"a=x\x80=second\nb=third\nc=fourth\n", 0, {"x", "second", "third", "fourth"}},
+        {"a=1\nb=2\nc=3\n", -1, {"1", "2", "3", ""}},
+        {"a=1\nb=2\nc=3", -1, {"1", "2", "", ""}},
+        {"a=1\nb=2\nc=3\nd=4" + std::string(1, '\0') + "junk", 0, {"1", "2", "3", "4"}},
+        {"a=1\nb=2\nc=3\nd=" + std::string(2048 - 14, 'v'), 0, {"1", "2", "3", std::string(2048 - 14, 'v')}},
+        {"a=1\nb=2\nc=3\nd=" + std::string(2049 - 14, 'v'), -1, {"", "", "", ""}},
+    };
+    for (const Row& row : rows) {
+        test::FakePlatform platform;
+        Console console = Console::capturing();
+        platform.put("lw.ini", row.text);
+        Config config;
+        EXPECT_EQ(readConfig(platform, console, "lw.ini", config), row.result) << row.text;
+        EXPECT_EQ(config.sourceData, row.values[0]) << row.text;
+        EXPECT_EQ(config.archiveName, row.values[1]) << row.text;
+        EXPECT_EQ(config.targetData, row.values[2]) << row.text;
+        EXPECT_EQ(config.assetSubfolder, row.values[3]) << row.text;
+    }
+}
+
+TEST(CreateFolderPath, OutermostFirstAtEitherSlash)
+{
+    using Folders = std::vector<std::string>;
+    const std::vector<std::tuple<std::string, Folders, std::string>> rows = {
+        {"C:\\Data\\Meshes\\a", {"C:\\Data", "C:\\Data\\Meshes", "C:\\Data\\Meshes\\a"}, "C:\\Data\\Meshes\\a"},
+        {"D:/Ob/Data", {"D:/Ob", "D:/Ob\\Data"}, "D:/Ob\\Data"},
+        {"a/b\\c", {"a", "a\\b", "a\\b\\c"}, "a\\b\\c"},
+        {"/srv/data", {"/srv", "/srv\\data"}, "/srv\\data"},
+        {"", {}, ""},
+    };
+    for (const auto& [path, folders, rewritten] : rows) {
+        test::FakePlatform platform;
+        std::string text = path;
+        createFolderPath(platform, text);
+        EXPECT_EQ(platform.folders, folders) << path;
+        EXPECT_EQ(text, rewritten) << path;
+    }
+    test::FakePlatform platform;
+    std::string file = "out/meshes\\rock.nif";
+    createFoldersFor(platform, file);
+    EXPECT_EQ(platform.folders, (Folders{"out", "out\\meshes"}));
+    EXPECT_EQ(file, "out\\meshes\\rock.nif");
+}
+
+TEST(SplitCommandLine, QuotesBlanksAndBackslashes)
+{
+    using Args = std::vector<std::string>;
+    const std::vector<std::pair<std::string, Args>> rows = {
+        {"P:\\prog\\meshshift.exe \"w\\a b.nif\" -m 5 -d W\\a.nif",
+         {"P:\\prog\\meshshift.exe", "w\\a b.nif", "-m", "5", "-d", "W\\a.nif"}},
+        {"  p\t a  \"\" x", {"p", "a", "", "x"}},
+        {"p a\"b c\"d \"say \"\"hi\"\"\"", {"p", "ab cd", "say \"hi\""}},
+        {"p a\\\\b a\\\"b a\\\\\"b c\"", {"p", "a\\\\b", "a\"b", "a\\b c"}},
+        {"C:\\lw\\\"quoted part\"\\m.exe x", {"C:\\lw\\quoted part\\m.exe", "x"}},
+    };
+    for (const auto& [line, args] : rows)
+        EXPECT_EQ(splitCommandLine(line), args) << line;
+}
+
+} // namespace
+} // namespace lw
