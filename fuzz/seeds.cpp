@@ -39,6 +39,29 @@ std::vector<std::uint8_t> smallPlugin()
 
 } // namespace
 
+namespace {
+
+// The textured quad below a switch node with a keyframe controller and its
+// keys, so the mesh fuzzers start from types read by layout too.
+std::vector<std::uint8_t> switchedMesh()
+{
+    using B = lw::test::Nif4Builder;
+    B nif = B::texturedQuad(); // root 0 -> shape 1
+    const std::uint32_t none = B::kNone;
+    const std::uint32_t sw = static_cast<std::uint32_t>(nif.size());
+    B::Bytes node;
+    node.str("Switch").u32(none).u32(sw + 1).u16(0);
+    for (float v : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f})
+        node.f32(v);
+    nif.addRaw("NiSwitchNode", node.links({}).u32(0).links({1, 1}).links({}).u32(1).b);
+    nif.addRaw("NiKeyframeController", B::Bytes().u32(none).u16(8).f32(1).f32(0).f32(0).f32(1).u32(sw).u32(sw + 2).b);
+    nif.addRaw("NiKeyframeData", B::Bytes().u32(1).u32(1).f32(0).f32(1).f32(0).f32(0).f32(0).u32(0).u32(0).b);
+    nif.node(0).children = {sw};
+    return nif.build();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -59,7 +82,7 @@ int main(int argc, char** argv)
     seeds["fuzz_record_tree"] = {smallPlugin(), demoPlugin};
     seeds["fuzz_modshift"] = {smallPlugin(), demoPlugin};
 
-    std::vector<std::vector<std::uint8_t>> meshes{lw::test::Nif4Builder::texturedQuad().build()};
+    std::vector<std::vector<std::uint8_t>> meshes{lw::test::Nif4Builder::texturedQuad().build(), switchedMesh()};
     for (const lw::demo::DemoMesh& m : lw::demo::buildDemoMeshes())
         if (meshes.size() < 6)
             meshes.push_back(m.bytes);

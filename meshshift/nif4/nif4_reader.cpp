@@ -239,7 +239,6 @@ public:
         e.text = sizedString();
     }
 
-
     // Reads the fields a layout text describes (see kLayouts below). The
     // description is ours, so a malformed one is a programming error; the
     // file's counts are checked against what is left of the file.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 

@@ -11,6 +11,7 @@
 // so every converter takes them after the plugin's own records, in master
 // order and file order, and converts their names in place like its own.
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <span>

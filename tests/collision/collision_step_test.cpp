@@ -226,23 +226,22 @@ TEST(CollisionStep, DoorGetsTheTemplateRootAndTheAnimationGraph)
     EXPECT_EQ(linked(f, manager.u("objectPalette")).all("objects"), (std::vector<double>{0, oldRoot}));
 }
 
-TEST(CollisionNumbering, AppendedBlocksFollowTheRootOrComeFirst)
+TEST(CollisionStep, SceneWhoseRootIsNoNodeGetsTheTemplateParentAsBlockZero)
 {
-    BlockTable blocks;
-    std::deque<BlockRecord> records;
-    for (int i = 0; i < 9; ++i) {
-        records.emplace_back(NiNode{});
-        blocks.append("NiNode", &records.back());
-    }
-    EXPECT_EQ(buildOutputNumbering(blocks, 5, false, 0).order, (std::vector<Link>{0, 5, 6, 7, 8, 1, 2, 3, 4}));
-    // Layer 2: appended first; the new root (entry 6 here) swaps into block 0.
-    EXPECT_EQ(buildOutputNumbering(blocks, 5, true, 6).order, (std::vector<Link>{6, 5, 7, 8, 0, 1, 2, 3, 4}));
-    // A new parent swaps with entry 0; dropped entries take no number.
-    blocks.drop(2);
-    blocks.drop(7);
-    const OutputNumbering n = buildOutputNumbering(blocks, 5, false, 5);
-    EXPECT_EQ(n.order, (std::vector<Link>{5, 0, 6, 8, 1, 3, 4}));
-    EXPECT_EQ(n.remap[7], -1);
+    CollisionFixture fx;
+    B reordered; // the shape is block 0, its data follows
+    B::TriShape lonely = B::named<B::TriShape>("Lonely");
+    static_cast<B::AVObject&>(lonely) = placed({0, 0, 7});
+    lonely.data = 1;
+    reordered.add(lonely);
+    reordered.add(triangle({0, 0, 0}, {7, 0, 0}, {0, 7, 0}));
+    ASSERT_TRUE(fx.load(reordered));
+    Nif20File f = fx.convert();
+    expectLinksInRange(f);
+    EXPECT_EQ(f.blocks[0].s("name"), "Scene Root");
+    EXPECT_EQ(f.blocks[0].links("children"), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(f.blocks[1].all("translation"), (std::vector<double>{0, 0, 7})); // not the root: kept
+    EXPECT_EQ(f.first("NiTriStripsData").all("vertices"), (std::vector<double>{0, 0, 7, 7, 0, 7, 0, 7, 7}));
 }
 
 TEST(CollisionStep, CapacitiesKeepTheirMessages)

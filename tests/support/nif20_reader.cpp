@@ -133,23 +133,24 @@ void textureDesc(In& in, const std::string& p)
     }
 }
 
-void floatKeys(In& in, const std::string& p)
+// A key group of values of `width` floats: "<p>.count", "<typeKey>" when there
+// are keys, then per key "<p>.time", ".value" and the interpolation's extras.
+void keys(In& in, const std::string& p, std::size_t width, const std::string& typeKey)
 {
     const auto n = in.u32(p + ".count");
-    if (n == 0)
-        return;
-    const auto type = in.u32(p + ".type");
+    const auto type = n == 0 ? 0 : in.u32(typeKey);
     for (std::uint32_t i = 0; i < n; ++i) {
         in.f32(p + ".time");
-        in.f32(p + ".value");
+        in.f32n(p + ".value", width);
         if (type == 2) {
-            in.f32(p + ".forward");
-            in.f32(p + ".backward");
+            in.f32n(p + ".forward", width);
+            in.f32n(p + ".backward", width);
         } else if (type == 3) {
             in.f32n(p + ".tbc", 3);
         }
     }
 }
+void floatKeys(In& in, const std::string& p) { keys(in, p, 1, p + ".type"); }
 
 // Fixed layouts, one per type: space-separated fields, each a kind and a
 // name. Kinds: b h i f (u8, u16, u32, f32, optionally followed by a count),
@@ -182,14 +183,14 @@ const std::map<std::string, std::string> kFixed = {
     {"NiStringPalette", "s:palette i:length"},
 };
 
-void fixed(In& in, const std::string& spec)
+void fixed(In& in, const std::string& fields)
 {
     std::size_t at = 0;
-    while (at < spec.size()) {
-        std::size_t end = spec.find(' ', at);
+    while (at < fields.size()) {
+        std::size_t end = fields.find(' ', at);
         if (end == std::string::npos)
-            end = spec.size();
-        const std::string field = spec.substr(at, end - at);
+            end = fields.size();
+        const std::string field = fields.substr(at, end - at);
         at = end + 1;
         const std::size_t colon = field.find(':');
         const char kind = field[0];
@@ -374,20 +375,7 @@ bool readBlock(In& in, const std::string& type)
                 }
             }
         }
-        const auto translations = in.u32("translationKeys.count");
-        if (translations > 0) {
-            const auto ttype = in.u32("translationType");
-            for (std::uint32_t i = 0; i < translations; ++i) {
-                in.f32("translationKeys.time");
-                in.f32n("translationKeys.value", 3);
-                if (ttype == 2) {
-                    in.f32n("translationKeys.forward", 3);
-                    in.f32n("translationKeys.backward", 3);
-                } else if (ttype == 3) {
-                    in.f32n("translationKeys.tbc", 3);
-                }
-            }
-        }
+        keys(in, "translationKeys", 3, "translationType");
         floatKeys(in, "scales");
     } else if (type == "NiTextKeyExtraData") {
         in.str("name");
