@@ -31,6 +31,14 @@ TEST(SceneWriter, PropertiesKeepEachValueInItsPlace)
     const test::Nif20File out = f.convert(nif);
     ASSERT_TRUE(out.complete) << out.error;
     EXPECT_EQ(out.bytesLeft, 0u);
+    // The texture goes into the asset subfolder under its DDS name (the file itself is missing).
+    const test::Nif20Block& source = out.first("NiSourceTexture");
+    EXPECT_EQ(source.s("fileName"), "Textures\\conv\\txUa.dds");
+    EXPECT_EQ(source.all("useExternal"), (std::vector<double>{1}));
+    EXPECT_EQ(source.u("pixelData"), 0xFFFFFFFFu);
+    EXPECT_EQ(source.u("pixelLayout"), 5u);
+    EXPECT_EQ(source.u("isStatic"), 1u);
+    EXPECT_EQ(source.u("directRender"), 0u);
 
     const test::Nif20Block& tex = out.first("NiTexturingProperty");
     EXPECT_EQ(tex.u("applyMode"), 2u);
