@@ -324,6 +324,17 @@ TEST(BlockTypes, ShortenedFilesAndUnknownTypesAreRefused)
         fx.job.sourceImage.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
         ASSERT_EQ(readSourceMesh(fx.job), -1) << "accepted a mesh cut at " << n;
     }
+    // Links and triangle corners one past what exists (one less is the mesh above, which loads).
+    const std::function<void(Mesh&)> onePast[] = {
+        [](Mesh& m) { m.nif.node(0).children = {1, m.next()}; },
+        [](Mesh& m) { std::get<B::TriShapeData>(m.nif.block(2)).triangles = {{0, 1, 3}}; },
+    };
+    for (const auto& change : onePast) {
+        Mesh m;
+        change(m);
+        CollisionFixture fx;
+        EXPECT_FALSE(fx.load(m.nif));
+    }
     for (const char* name : {"NiParticleSystem", "NiNod", "NiTriShapeDat", "NiSwitchNodeX", "nitrishape"}) {
         Mesh m;
         m.raw(name, Bytes().u32(0));
