@@ -5,7 +5,7 @@
 // Without a data folder, the one named in meshshift.ini beside the program is
 // used. Only reads: it never changes a file other than the map it is asked to
 // write. Exit status 0, or 1 when the plugin cannot be read or is malformed,
-// 2 for a wrong command line.
+// 2 for a wrong command line. --help and --version print and end at once.
 
 #include <cstdio>
 #include <string>
@@ -28,8 +28,27 @@ std::string programFolder(const std::string& argv0)
 
 } // namespace
 
+constexpr const char* kUsage =
+    "usage: lorereport <plugin_ob.esp> [<Oblivion data folder>] [--map <file.png>]\n";
+
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::printf("%s"
+                        "Reports what a converted plugin holds and which meshes, textures, icons and\n"
+                        "sounds it names are missing from the data folder (by default the one in\n"
+                        "meshshift.ini beside the program); --map also draws its world as a PNG.\n"
+                        "Exit status: 0, 1 when the plugin cannot be read, 2 for a wrong command line.\n",
+                        kUsage);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("lorereport (Lorewright) v0.93\n");
+            return 0;
+        }
+    }
     std::vector<std::string> positional;
     std::string mapPath;
     bool unknownOption = false;
@@ -43,7 +62,7 @@ int main(int argc, char** argv)
             positional.push_back(arg);
     }
     if (unknownOption || positional.empty() || positional.size() > 2 || positional[0].empty()) {
-        std::fprintf(stderr, "usage: lorereport <plugin_ob.esp> [<Oblivion data folder>] [--map <file.png>]\n");
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
 

@@ -41,6 +41,8 @@ void Console::write(std::string_view text)
 
 int Console::waitKey()
 {
+    if (skipWaits_ || (!capturing_ && std::feof(stdin)))
+        return EOF;
     ++waits_;
     if (capturing_)
         return nextKey_ < keys_.size() ? static_cast<unsigned char>(keys_[nextKey_++]) : EOF;

@@ -26,7 +26,12 @@ public:
     void print(const char* format, ...);
     void write(std::string_view text);
     // Reads one character; returns EOF when there is none. Counted in waits().
+    // Returns EOF at once, without waiting or counting, after skipWaits() or
+    // when standard input is at its end (nothing more can come from it).
     int waitKey();
+    // From now on no wait reads a key: for runs nobody sits at. The prompts
+    // still print.
+    void skipWaits() { skipWaits_ = true; }
 
     const std::string& captured() const { return captured_; }
     void clearCaptured() { captured_.clear(); }
@@ -35,6 +40,7 @@ public:
 
 private:
     bool capturing_ = false;
+    bool skipWaits_ = false;
     std::string captured_;
     std::string keys_;
     std::size_t nextKey_ = 0;

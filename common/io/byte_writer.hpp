@@ -28,7 +28,13 @@ public:
     void i32(std::int32_t v) { put(static_cast<std::uint32_t>(v), 4); }
     void f32(float v) { put(std::bit_cast<std::uint32_t>(v), 4); }
     void bytes(std::span<const std::uint8_t> b) { out_->insert(out_->end(), b.begin(), b.end()); }
-    void chars(std::string_view s) { out_->insert(out_->end(), s.begin(), s.end()); }
+    // Byte by byte: GCC 12 at -O3 takes a range insert of chars into a vector
+    // it has just grown for an overflow (-Wstringop-overflow).
+    void chars(std::string_view s)
+    {
+        for (char c : s)
+            out_->push_back(static_cast<std::uint8_t>(c));
+    }
     // Text followed by its terminating zero byte.
     void text(std::string_view s)
     {

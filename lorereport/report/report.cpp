@@ -11,7 +11,6 @@ namespace lw::report {
 namespace {
 
 constexpr std::uint32_t kPersistentChildren = 8;
-constexpr std::uint32_t kTemporaryChildren = 9;
 
 // Which folder below the data folder a record's path field is relative to.
 // Paths that name files of the game itself (the NPC skeletons) are left out.

@@ -21,6 +21,18 @@ namespace {
 
 constexpr int kFailed = -1;
 
+constexpr const char* kUsageText =
+    "usage: meshshift <mesh.nif> [options]\n"
+    "Converts a Morrowind mesh into an Oblivion mesh with Havok collision.\n"
+    "  -d <path>    output path        -c  no collision\n"
+    "  -l <layer>   collision layer    -f  collision from the whole scene\n"
+    "  -m <number>  Havok material     -h  alternative extra data\n"
+    "  -q <number>  quality type       -s <number>  motion system\n"
+    "  --no-wait    never wait for a key at \"press enter...\"\n"
+    "  --help       this text\n"
+    "  --version    the version\n"
+    "Exit status: 0 when the mesh was written, -1 otherwise.\n";
+
 int stopWithWait(Console& console)
 {
     console.print("press enter...");
@@ -205,6 +217,13 @@ int parseArguments(MeshJob& job, int argc, const char* const* argv)
             return kFailed;
         }
         const std::string_view arg = argv[i];
+        if (arg == "--no-wait")
+            continue; // taken before the run starts
+        if (arg.starts_with("--")) {
+            console.print("Unknown argument \"%s\"!\n", argv[i]);
+            console.write(kUsageText);
+            return kFailed;
+        }
         if (arg.empty() || arg[0] != '-' || arg.size() > 2) {
             job.meshName = arg;
             continue;
@@ -241,6 +260,19 @@ int parseArguments(MeshJob& job, int argc, const char* const* argv)
 
 int runMeshshift(Console& console, Platform& platform, int argc, const char* const* argv)
 {
+    // Asked for help or the version: nothing else happens, no file is read.
+    for (int i = 1; i < argc && argv; ++i) {
+        if (argv[i] && std::string_view(argv[i]) == "--help") {
+            console.write(kUsageText);
+            return 0;
+        }
+        if (argv[i] && std::string_view(argv[i]) == "--version") {
+            console.print("meshshift (Meshwright) v%X.%02X\n", 1u, 2u);
+            return 0;
+        }
+        if (argv[i] && std::string_view(argv[i]) == "--no-wait")
+            console.skipWaits();
+    }
     MeshJob job(console, platform);
     BsaArchive archive(platform, console, true);
     int status = kFailed;

@@ -21,7 +21,8 @@ struct MeshJob;
 std::int32_t parseWholeNumber(std::string_view text);
 
 // Fills job.options, job.programFolder and job.meshName from the arguments
-// (argv[0] is the program's own path). 0, or -1 after a message.
+// (argv[0] is the program's own path); --no-wait turns the console's waits
+// off. 0, or -1 after a message.
 int parseArguments(MeshJob& job, int argc, const char* const* argv);
 
 // The whole run; returns the process exit status (0 when the mesh was written).

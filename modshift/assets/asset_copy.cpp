@@ -37,6 +37,16 @@ std::optional<std::string> findLoose(Conversion& c, std::string_view folder, std
     return c.platform.findFile(path);
 }
 
+// Counts a copy that put a file in place; one that could not is reported
+// missing when it names the asset (`kind`).
+void noteCopy(Conversion& c, bool copied, std::string_view kind = {}, std::string_view path = {})
+{
+    if (copied)
+        c.log.fileCopied();
+    else if (!kind.empty())
+        c.log.missingAsset(kind, path);
+}
+
 // The normal map's name: the texture's ".dds" becomes "_n.dds".
 std::string normalMapPath(const std::string& texture)
 {
@@ -53,10 +63,11 @@ void copyTexture(Conversion& c, std::string_view source, std::string_view destin
         std::string loose;
         if (auto found = findLoose(c, "\\Textures\\", source, loose)) {
             c.console.print("Texture file %s copied\n", found->c_str());
-            c.platform.copyFileNoReplace(loose, target);
+            noteCopy(c, c.platform.copyFileNoReplace(loose, target));
         } else {
             std::string entry = "textures\\" + std::string(source);
-            c.archive.extract(entry, target); // neither loose nor archived: skipped quietly
+            // Neither loose nor archived: skipped quietly on the console.
+            noteCopy(c, c.archive.extract(entry, target) == 0, "texture", loose);
         }
     }
     // The normal map is made whatever became of the texture itself.
@@ -64,7 +75,7 @@ void copyTexture(Conversion& c, std::string_view source, std::string_view destin
         return;
     const std::string normal = normalMapPath(target);
     if (!c.platform.findFile(normal))
-        c.platform.copyFileNoReplace(c.paths.templateTexture, normal);
+        noteCopy(c, c.platform.copyFileNoReplace(c.paths.templateTexture, normal));
 }
 
 void copyIcon(Conversion& c, std::string_view source, std::string_view destination)
@@ -78,12 +89,16 @@ void copyIcon(Conversion& c, std::string_view source, std::string_view destinati
     std::string loose;
     if (auto found = findLoose(c, "\\Icons\\", source, loose)) {
         c.console.print("Icon file %s copied\n", found->c_str());
-        c.platform.copyFileNoReplace(loose, target);
+        noteCopy(c, c.platform.copyFileNoReplace(loose, target));
         return;
     }
     std::string entry = "icons\\" + std::string(source);
-    if (c.archive.extract(entry, target) != 0)
-        c.platform.copyFileNoReplace(c.paths.programFolder + "iconWeap.dds", target);
+    if (c.archive.extract(entry, target) == 0) {
+        c.log.fileCopied();
+        return;
+    }
+    c.log.missingAsset("icon", loose); // the placeholder stands in for it
+    noteCopy(c, c.platform.copyFileNoReplace(c.paths.programFolder + "iconWeap.dds", target));
 }
 
 void copySound(Conversion& c, std::string_view source, std::string_view destination)
@@ -93,10 +108,12 @@ void copySound(Conversion& c, std::string_view source, std::string_view destinat
         return;
     createFoldersFor(c.platform, target);
     std::string loose;
-    if (findLoose(c, "\\Sound\\", source, loose))
-        c.platform.copyFileNoReplace(loose, target);
-    else
+    if (findLoose(c, "\\Sound\\", source, loose)) {
+        noteCopy(c, c.platform.copyFileNoReplace(loose, target));
+    } else {
         c.console.print("Sound file %s does not exist\n", loose.c_str());
+        c.log.missingAsset("sound", loose);
+    }
 }
 
 } // namespace lw::modshift

@@ -146,6 +146,7 @@ int saveArmours(Conversion& c)
     const std::vector<std::int32_t>& records = c.tree.find(makeTag("ARMO"));
     if (records.size() > kArmourCapacity) {
         c.console.print("too many armoons!\n");
+        c.log.capacity("too many armoons!");
         return -1;
     }
     for (std::int32_t record : records)
@@ -173,6 +174,7 @@ int saveArmours(Conversion& c)
             table.setFormId(i, v.listed);
         if (!v.editorId || v.listed != 0) {
             c.console.print("skipping\n");
+            logNotConverted(c, table[i].node, v.listed != 0 ? "replaced through armors.ini" : "not in the armour replacement table");
             continue;
         }
         writeArmour(c, i, v);

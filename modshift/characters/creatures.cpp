@@ -65,6 +65,7 @@ int saveCreatures(Conversion& c)
     const std::vector<std::int32_t>& records = c.tree.find(makeTag("CREA"));
     if (records.size() > kCreatureCapacity) {
         c.console.print("too many creatures!\n");
+        c.log.capacity("too many creatures!");
         return -1;
     }
     for (std::int32_t record : records)
@@ -88,6 +89,7 @@ int saveCreatures(Conversion& c)
                 break;
             }
         }
+        logNotConverted(c, table[i].node, table[i].formId != 0 ? "replaced through creatures.ini" : "not in creatures.ini");
     }
     c.out.endGroup(); // holds no record: creatures stand for master records
     return 0;
@@ -101,6 +103,7 @@ int saveLeveledCreatures(Conversion& c)
     const std::vector<std::int32_t>& records = c.tree.find(makeTag("LEVC"));
     if (records.size() > kLeveledCapacity) {
         c.console.print("too many leveled creatures!\n");
+        c.log.capacity("too many leveled creatures!");
         return -1;
     }
     for (std::int32_t record : records)
@@ -142,6 +145,7 @@ int saveLeveledCreatures(Conversion& c)
                 v.entries.push_back(LeveledEntry{v.current, level});
                 if (v.entries.size() >= kListEntryLimit) {
                     c.console.print("too many items in list!\n");
+                    c.log.capacity("too many items in list!");
                     // Close the group so the plugin written so far stays well formed.
                     c.out.endGroup();
                     return -1;
@@ -156,6 +160,7 @@ int saveLeveledCreatures(Conversion& c)
             writeLeveledList(c, i, v);
         } else {
             c.console.print("skipping\n");
+            logNotConverted(c, table[i].node, v.editorId ? "no creature of the list converted" : "no identifier");
         }
     }
     c.out.endGroup();

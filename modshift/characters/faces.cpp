@@ -151,8 +151,10 @@ int parseFaces(Conversion& c)
     for (std::size_t i = 0; i < lines; ++i)
         c.console.print(".");
     c.console.print("\n");
-    if (lines > CharacterState::kHeadCapacity)
+    if (lines > CharacterState::kHeadCapacity) {
         c.console.print("too many heads!\n");
+        c.log.capacity("too many heads!");
+    }
     return 0;
 }
 

@@ -301,6 +301,7 @@ int saveNpcs(Conversion& c)
     const std::vector<std::int32_t>& records = c.tree.find(makeTag("NPC_"));
     if (records.size() > kNpcCapacity) {
         c.console.print("too many NPC!\n");
+        c.log.capacity("too many NPC!");
         return -1;
     }
     for (std::int32_t record : records)

@@ -14,6 +14,7 @@
 #include "common/console/console.hpp"
 #include "common/platform/platform.hpp"
 #include "modshift/characters/character_state.hpp"
+#include "modshift/driver/conversion_log.hpp"
 #include "modshift/driver/random.hpp"
 #include "modshift/objects/object_state.hpp"
 #include "modshift/tes3/record_table.hpp"
@@ -35,6 +36,9 @@ struct RunPaths {
     std::string logPath;         // <name>_ob.log
 };
 
+// The command-line options of a run. noWait (--no-wait): no wait for a key,
+// here or in any meshshift started; noMasters (--no-masters): only the
+// plugin's own records are converted.
 struct RunOptions { bool noWait = false; bool noMasters = false; };
 
 struct Conversion {
@@ -48,6 +52,7 @@ struct Conversion {
     Config config;
     RunPaths paths;
     RunOptions options;
+    ConversionLog log;
 
     // The loaded plugin, followed by the records taken from its masters;
     // never resized after that.

@@ -14,9 +14,11 @@ namespace lw::modshift {
 
 struct Conversion;
 
-// args[0] is the program's own path, args[1] the plugin; further arguments are
-// ignored. Every path ends with the "press enter..." prompt and one key; the
-// result is always 0.
+// args[0] is the program's own path; the others are options (--no-wait,
+// --no-masters, --help, --version) and the plugin (the first other argument;
+// further ones are ignored). Every conversion path ends with the "press
+// enter..." prompt and one key (none with --no-wait). The exit status: 0 when
+// the plugin was written, 1 when it could not be, 2 for a wrong command line.
 int runModshift(std::span<const std::string> args, Platform& platform, Console& console);
 
 class OutputSink;

@@ -37,6 +37,7 @@ MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& 
         return result;
     if (unsafeModelPath(*model)) {
         c.console.print("unusable model path %s\n", std::string(*model).c_str());
+        c.log.meshFailed(*model, "unusable model path");
         return result;
     }
 
@@ -47,6 +48,7 @@ MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& 
 
     if (auto found = c.platform.findFile(target)) {
         c.console.print("Mesh file %s already exists\n", found->c_str());
+        c.log.meshReused();
         result.keep = true;
         return result;
     }
@@ -55,16 +57,23 @@ MeshResult convertMesh(Conversion& c, std::int32_t modlNode, const MeshRequest& 
                           std::string(request.options) + result.modelPath;
     if (request.furniture)
         command += " -f";
+    if (c.options.noWait)
+        command += " --no-wait";
     if (request.announce)
         c.console.print(request.announce, command.c_str());
 
     std::optional<int> status = c.platform.runProcess(command);
     if (!status) {
         c.console.print("Can't start %s!\n", c.paths.meshConverter.c_str());
+        logMeshFailure(c, *model, status);
         return result;
     }
     result.started = true;
     result.keep = *status == 0;
+    if (result.keep)
+        c.log.meshConverted();
+    else
+        logMeshFailure(c, *model, status);
     return result;
 }
 

@@ -9,6 +9,27 @@ namespace lw::modshift {
 
 namespace {
 
+// Why a record that is not written is left out of the plugin; empty when
+// another converter writes it (a container's plant, a plant's container).
+std::string leftOutReason(const ObjectWork& w)
+{
+    if (w.listValue != 0)
+        return std::string("replaced through ") + (w.kind.listFile ? w.kind.listFile : "a list file");
+    if (w.refusal)
+        return w.refusal;
+    if (w.sawModel && !w.hasModel)
+        return "mesh not converted";
+    if (w.editorId.empty())
+        return "no identifier";
+    return w.refused ? "refused" : "";
+}
+
+void logLeftOut(const ObjectWork& w)
+{
+    if (std::string reason = leftOutReason(w); !reason.empty())
+        logNotConverted(w.c, w.record, reason);
+}
+
 void finishGroup(Conversion& c, const ObjectKind& kind)
 {
     c.out.endGroup();
@@ -28,6 +49,7 @@ int runObjectConverter(Conversion& c, const ObjectKind& kind)
     const std::vector<std::int32_t>& records = c.tree.find(kind.sourceTag);
     if (records.size() > kind.capacity) {
         c.console.write(kind.tooMany);
+        c.log.capacity(kind.tooMany);
         return -1;
     }
     c.console.print(kind.found, static_cast<int>(records.size()));
@@ -79,8 +101,10 @@ int runObjectConverter(Conversion& c, const ObjectKind& kind)
         }
         case Verdict::Skip:
             c.console.write("skipping\n");
+            logLeftOut(w);
             break;
         case Verdict::Silent:
+            logLeftOut(w);
             break;
         case Verdict::Stop:
             finishGroup(c, kind);
@@ -141,6 +165,8 @@ Verdict decideModelRecord(ObjectWork& w)
         return Verdict::Skip;
     if (w.editorId.empty() || !w.hasModel) {
         w.refused = true;
+        if (!w.sawModel)
+            w.refusal = "no model";
         return Verdict::Skip;
     }
     return Verdict::Write;

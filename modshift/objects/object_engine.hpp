@@ -44,6 +44,7 @@ struct ObjectWork {
     std::string_view editorId;  // "0" + converted NAME; empty: none
     std::uint32_t listValue = 0; // form identifier from the list file
     bool refused = false;
+    const char* refusal = nullptr; // why it was refused, for the log (none: told by the state)
     bool furniture = false;
 
     bool sawModel = false;       // a MODL subrecord was seen
@@ -103,6 +104,13 @@ struct ObjectKind {
     void (*build)(const ObjectWork&, SubrecordBuffer&) = nullptr;
     void (*written)(ObjectWork&, std::uint32_t formId) = nullptr;
 };
+
+// Refuses the record, saying why for the conversion log.
+inline void refuse(ObjectWork& w, const char* why)
+{
+    w.refused = true;
+    w.refusal = why;
+}
 
 // Runs the converter of one type; 0, or -1 when it stopped early.
 int runObjectConverter(Conversion& c, const ObjectKind& kind);

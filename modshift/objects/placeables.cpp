@@ -32,7 +32,7 @@ void doorSubrecord(ObjectWork& w, std::int32_t node)
     if (tag == kNAME) {
         handleName(w, node, false);
         if (w.converted() == "PrisonMarker")
-            w.refused = true;
+            refuse(w, "marker");
     } else if (tag == kFNAM) {
         handleFullName(w, node);
     } else if (tag == kMODL) {
@@ -147,7 +147,7 @@ void activatorSubrecord(ObjectWork& w, std::int32_t node)
         const bool marker = textBeginsWith(w, node, "EditorMarker");
         handleModel(w, node);
         if (marker)
-            w.refused = true;
+            refuse(w, "editor marker model");
     }
 }
 

@@ -95,7 +95,7 @@ void landTextureSubrecord(ObjectWork& w, std::int32_t node)
 Verdict decideLandTexture(ObjectWork& w)
 {
     if (!w.textureIndex) {
-        w.refused = true; // no slot to fill: nothing could ever use it
+        refuse(w, "no texture index"); // no slot to fill: nothing could ever use it
         return Verdict::Skip;
     }
     if (*w.textureIndex >= 255 || *w.textureIndex < -1) {

@@ -22,14 +22,14 @@ void staticSubrecord(ObjectWork& w, std::int32_t node)
         if (w.listValue == 0) {
             for (std::string_view marker : kMarkers)
                 if (w.converted() == marker)
-                    w.refused = true;
+                    refuse(w, "marker");
         }
     } else if (tag == kMODL) {
         // Editor markers are not written, but their mesh is converted all the same.
         const bool marker = textBeginsWith(w, node, "EditorMarker");
         handleModel(w, node);
         if (marker)
-            w.refused = true;
+            refuse(w, "editor marker model");
     }
 }
 

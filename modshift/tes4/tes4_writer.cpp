@@ -114,6 +114,7 @@ void Tes4Writer::reset()
     groups_.clear();
     formCounter_ = kFirstFormId;
     recordCount_ = 0;
+    writtenByTag_.clear();
     countField_ = 0;
 }
 
@@ -214,6 +215,7 @@ std::size_t Tes4Writer::writeRecordData(Tag tag, std::uint32_t flags, std::uint3
     writer_.u32(lastWord);
     writer_.bytes(data);
     ++recordCount_;
+    ++writtenByTag_[tag];
     return at;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -130,6 +131,8 @@ public:
     void patchU32(std::size_t position, std::uint32_t value);
 
     std::int32_t recordCount() const { return recordCount_; }
+    // Records written so far per record type (groups not included).
+    const std::map<Tag, int>& writtenByTag() const { return writtenByTag_; }
     void setCountFieldPosition(std::size_t position) { countField_ = position; }
     std::size_t countFieldPosition() const { return countField_; }
     // Writes the record count at the count field position (nothing when that
@@ -157,6 +160,7 @@ private:
     std::vector<OpenGroup> groups_;
     std::uint32_t formCounter_ = kFirstFormId;
     std::int32_t recordCount_ = 0;
+    std::map<Tag, int> writtenByTag_;
     std::size_t countField_ = 0;
 };
 

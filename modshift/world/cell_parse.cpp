@@ -228,6 +228,7 @@ bool parsePathGrid(Conversion& c, std::int32_t pgrdNode, LastCell last)
         if (points > kMaxPathGridPoints) {
             // Left out; its cell and every other cell are still converted.
             c.console.print("Too many PGRP nodes! (%i>%i)\n", points, kMaxPathGridPoints);
+            c.log.capacity("Too many PGRP nodes! (" + std::to_string(points) + ">" + std::to_string(kMaxPathGridPoints) + ")");
             waitForUser(c);
             return true;
         }
@@ -308,6 +309,7 @@ int parseCells(Conversion& c)
         }
         if (w.interiors.size() >= WorldState::kInteriorCapacity) {
             c.console.print("Too many interiors!\n");
+            c.log.capacity("Too many interiors!");
             return -1;
         }
     }

@@ -148,12 +148,14 @@ int writePathGrid(Conversion& c, int interior, int cellX, int cellY, int ox, int
             if (inner.size() > kInnerCapacity) {
                 c.console.print("Too many PGRR nodes! (%i>%i)\n", static_cast<int>(inner.size()),
                                 static_cast<int>(kInnerCapacity));
+                c.log.capacity("Too many PGRR nodes!");
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
                 return -1;
             }
             if (outside.size() > kOutsideCapacity) {
                 c.console.print("Too many PGRI nodes!\n");
+                c.log.capacity("Too many PGRI nodes!");
                 c.console.print("Press enter...\n");
                 c.console.waitKey();
                 return -1;

@@ -172,6 +172,7 @@ std::int32_t checkReferenceCell(Conversion& c, std::int32_t frmr, int x, int y)
         // No room left: the reference is dropped, and the user hears of it
         // once per cell, like at the moment the list filled up.
         c.console.print("Too many refs out of cell!\n");
+        c.log.capacity("Too many refs out of cell!");
         waitForUser(c);
         return -1;
     }
@@ -180,6 +181,7 @@ std::int32_t checkReferenceCell(Conversion& c, std::int32_t frmr, int x, int y)
     indexOutOfCell(w, f, position);
     if (w.outOfCell.size() == WorldState::kOutOfCellCapacity) {
         c.console.print("Too many refs out of cell!\n");
+        c.log.capacity("Too many refs out of cell!");
         waitForUser(c);
         return -1;
     }
@@ -214,6 +216,7 @@ std::int32_t convertReference(Conversion& c, std::int32_t frmr, int x, int y, bo
     for (const auto& list : w.references) {
         if (list.size() >= WorldState::kReferenceListCapacity) {
             c.console.print("too many refs!\n");
+            c.log.capacity("too many refs!");
             waitForUser(c);
             return -1;
         }
@@ -277,6 +280,7 @@ int writeReference(Conversion& c, const ConvertedReference& ref)
         if (doors.size() >= WorldState::kTeleportDoorCapacity) {
             // The record stays whole, only without a partner.
             c.console.print("Too many teleport doors!\n");
+            c.log.capacity("Too many teleport doors!");
             waitForUser(c);
         } else {
             doors.push_back(TeleportDoor{at + kRecordHeader + xtelOffset, formId, ref.cellName,

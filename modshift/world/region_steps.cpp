@@ -295,6 +295,7 @@ int parseRegions(Conversion& c)
     if (records.size() > RegionState::kCapacity) {
         // Nothing of any region is read: the table stays empty.
         c.console.print("too many regions!\n");
+        c.log.capacity("too many regions!");
         return -1;
     }
     c.console.print("found %i regions\n", static_cast<int>(records.size()));

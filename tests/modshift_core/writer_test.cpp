@@ -61,13 +61,18 @@ TEST(SubrecordBuffer, FieldLayoutsAndTheSixteenBitLimit)
     EXPECT_EQ(s.bytes(), expected);
 
     for (std::size_t length : {65535u, 65536u}) {
-        SubrecordBuffer big;
-        big.raw(makeTag("DESC"), std::vector<std::uint8_t>(length, 1));
-        std::vector<std::uint8_t> head(big.bytes().begin(), big.bytes().begin() + 16);
-        if (length == 65535) // fits the 16-bit length
-            EXPECT_EQ(head, (std::vector<std::uint8_t>{'D', 'E', 'S', 'C', 0xFF, 0xFF, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
-        else // an XXXX subrecord carries the length, DESC's own is 0
-            EXPECT_EQ(head, (std::vector<std::uint8_t>{'X', 'X', 'X', 'X', 4, 0, 0, 0, 1, 0, 'D', 'E', 'S', 'C', 0, 0}));
+        const std::vector<std::uint8_t> data(length, 1);
+        SubrecordBuffer whole, opened; // given whole, or written into an opened subrecord
+        whole.raw(makeTag("DESC"), data);
+        opened.begin(makeTag("DESC")).bytes(data);
+        opened.finish();
+        for (const SubrecordBuffer* big : {&whole, &opened}) {
+            std::vector<std::uint8_t> head(big->bytes().begin(), big->bytes().begin() + 16);
+            if (length == 65535) // fits the 16-bit length
+                EXPECT_EQ(head, (std::vector<std::uint8_t>{'D', 'E', 'S', 'C', 0xFF, 0xFF, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+            else // an XXXX subrecord carries the length, DESC's own is 0
+                EXPECT_EQ(head, (std::vector<std::uint8_t>{'X', 'X', 'X', 'X', 4, 0, 0, 0, 1, 0, 'D', 'E', 'S', 'C', 0, 0}));
+        }
     }
 }
 

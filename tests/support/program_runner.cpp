@@ -25,17 +25,12 @@ namespace fs = std::filesystem;
 
 std::string RunResult::describe() const
 {
-    std::string text;
     if (!started)
         return "not started: " + error;
-    if (timedOut)
-        text = "killed after the time limit";
-    else if (exited)
-        text = "exit status " + std::to_string(exitCode);
-    else
-        text = "ended by signal " + std::to_string(signal);
-    text += "\n--- stdout ---\n" + out + "\n--- stderr ---\n" + err;
-    return text;
+    return (timedOut ? "killed after the time limit"
+            : exited ? "exit status " + std::to_string(exitCode)
+                     : "ended by signal " + std::to_string(signal)) +
+           "\n--- stdout ---\n" + out + "\n--- stderr ---\n" + err;
 }
 
 fs::path programPath(const fs::path& binDir, std::string_view name)
@@ -54,13 +49,8 @@ std::string slurp(const fs::path& file)
     std::ifstream in(file, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 #if defined(_WIN32)
-    std::string lf;
-    lf.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            lf += text[i];
-    }
-    text = std::move(lf);
+    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1); // the runtime's CR LF back to "\n"
 #endif
     return text;
 }
@@ -113,10 +103,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     TempDir capture("lw-run");
     const fs::path outFile = capture / "stdout";
     const fs::path errFile = capture / "stderr";
-    fs::path inFile;
-    if (options.input) {
-        inFile = capture.writeFile("stdin", *options.input);
-    }
+    const fs::path inFile = options.input ? capture.writeFile("stdin", *options.input) : fs::path();
 
 #if defined(_WIN32)
     std::string commandLine = quoteArgument(program.string());
@@ -124,6 +111,13 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         commandLine += " " + quoteArgument(a);
 
     HANDLE in = options.input ? openInherited(inFile, false) : openInherited("NUL", false);
+    HANDLE keptOpen = nullptr; // the writing end of an open input, held until the run ends
+    if (options.openInput) {
+        CloseHandle(in);
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        CreatePipe(&in, &keptOpen, &sa, 0);
+        SetHandleInformation(keptOpen, HANDLE_FLAG_INHERIT, 0);
+    }
     HANDLE out = openInherited(outFile, true);
     HANDLE err = openInherited(errFile, true);
     STARTUPINFOA si{};
@@ -159,6 +153,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    if (keptOpen)
+        CloseHandle(keptOpen);
 #else
     // Everything the child needs is prepared before fork: between fork and
     // exec only async-signal-safe calls are allowed.
@@ -175,9 +171,11 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     const std::string outName = outFile.string();
     const std::string errName = errFile.string();
 
-    // A close-on-exec pipe tells the parent whether exec worked.
+    // A close-on-exec pipe tells the parent whether exec worked; another one,
+    // whose writing end only the parent holds, is an open input.
     int status[2];
-    if (pipe2(status, O_CLOEXEC) != 0) {
+    int input[2] = {-1, -1};
+    if (pipe2(status, O_CLOEXEC) != 0 || (options.openInput && pipe2(input, O_CLOEXEC) != 0)) {
         result.error = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
@@ -194,7 +192,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         // Own process group, so a timeout also ends the programs this one started.
         setpgid(0, 0);
         int failure = 0;
-        const int inFd = open(inName.c_str(), O_RDONLY);
+        const int inFd = options.openInput ? input[0] : open(inName.c_str(), O_RDONLY);
         const int outFd = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (inFd < 0 || outFd < 0 || errFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
@@ -210,6 +208,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         _exit(127);
     }
     close(status[1]);
+    if (options.openInput)
+        close(input[0]);
     int childError = 0;
     ssize_t got;
     do {
@@ -219,7 +219,6 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
 
     int waitStatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    auto pause = std::chrono::milliseconds(1);
     for (;;) {
         const pid_t done = waitpid(pid, &waitStatus, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
@@ -232,10 +231,10 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
             }
             break;
         }
-        std::this_thread::sleep_for(pause);
-        if (pause < std::chrono::milliseconds(20))
-            pause *= 2;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    if (options.openInput)
+        close(input[1]);
     if (got > 0) {
         result.error = "cannot start " + programText + ": " + std::strerror(childError);
         return result;

@@ -17,6 +17,7 @@ namespace lw::test {
 struct RunOptions {
     std::filesystem::path workingDir;   // empty: the current folder
     std::optional<std::string> input;   // nothing: standard input is the null device
+    bool openInput = false;             // standard input a pipe that stays open, empty, like an idle console
     std::chrono::milliseconds timeout{std::chrono::minutes(5)};
 };
 
@@ -26,15 +27,11 @@ struct RunResult {
     bool exited = false;    // ended by itself through exit/return
     int exitCode = -1;      // its exit status when exited
     int signal = 0;         // POSIX: the signal that ended it, when not exited
-    // Everything written to standard output and error. On Windows the runtime
-    // writes "\n" as CR LF; the runner gives it back as "\n", so expectations
-    // read the same on every platform.
-    std::string out;
+    std::string out; // standard output and error, CR LF given back as "\n"
     std::string err;
     std::string error;      // why it could not be started
 
-    // Exited by itself with status `code`. Statuses are compared by their low
-    // 8 bits, all that POSIX keeps, so -1 and 255 match on every platform.
+    // Exited by itself with status `code`, compared by the low 8 bits POSIX keeps (-1 is 255).
     bool exitedWith(int code) const
     {
         return started && exited && !timedOut && (exitCode & 0xFF) == (code & 0xFF);

@@ -198,6 +198,21 @@ int summary(const fs::path& root)
     }
     std::printf("  files in the Oblivion data folder: %d meshes, %d textures, %d icons, %d sounds, %d other\n",
                 meshes, textures, icons, sounds, other);
+
+    // The conversion's own account: how many things it left out, and its summary.
+    const fs::path log = source / (std::string(kPluginName) + "_ob.log");
+    std::ifstream in(log);
+    std::vector<std::string> summaryLines;
+    int entries = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (!summaryLines.empty() || line == "summary")
+            summaryLines.push_back(line);
+        else if (!line.empty())
+            ++entries;
+    }
+    std::printf("  conversion log %s: %d entries, then\n", fs::absolute(log).string().c_str(), entries);
+    for (std::size_t i = 1; i < summaryLines.size(); ++i) // indented less than the rows above
+        std::printf("  %s\n", summaryLines[i].c_str());
     return 0;
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+// A complete installation in a temporary folder for runs of the real programs:
+//   <root>/prog            copy of the build's program folder (programs, data files)
+//   <root>/mw/Data Files   source data folder (archive Morrowind.bsa)
+//   <root>/ob/Data         target data folder; asset subfolder "conv"
+//   <root>/work            current folder of every run; plugins live here
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/program_runner.hpp"
+#include "support/temp_dir.hpp"
+
+namespace lw::test {
+
+class Installation {
+public:
+    explicit Installation(const std::filesystem::path& binDir);
+#ifdef LW_BIN_DIR
+    Installation() : Installation(LW_BIN_DIR) {} // the build's program folder
+#endif
+
+    TempDir dir{"lw-install"};
+
+    // Runs a program of the copied program folder in "work".
+    RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const;
+    RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
+    RunResult meshshift(const std::vector<std::string>& args) const { return run("meshshift", args); }
+
+    // Every file below the root ("/" separators); the ones added since
+    // `before` (only those outside the target folder and not `allowed`, if asked).
+    std::set<std::string> snapshot() const;
+    std::vector<std::string> writtenSince(const std::set<std::string>& before, bool outsideTargetOnly = false,
+                                          const std::set<std::string>& allowed = {}) const;
+
+    std::string source() const { return (dir / "mw/Data Files").string(); }
+    std::string target() const { return (dir / "ob/Data").string(); }
+};
+
+} // namespace lw::test
