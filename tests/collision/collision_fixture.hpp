@@ -13,13 +13,13 @@
 #include "common/console/console.hpp"
 #include "common/platform/platform.hpp"
 #include "meshshift/collision/collision.hpp"
-#include "meshshift/collision/template_content.hpp"
 #include "meshshift/driver/mesh_job.hpp"
 #include "meshshift/nif20/nif_writer.hpp"
 #include "meshshift/nif4/nif4_reader.hpp"
 #include "meshshift/template/template_reader.hpp"
 #include "support/nif20_reader.hpp"
 #include "support/nif4_builder.hpp"
+#include "../meshshift/test_template.hpp"
 
 namespace lw::meshshift::collision::test {
 
@@ -28,16 +28,7 @@ using lw::test::Nif20File;
 using lw::test::Nif4Builder;
 
 // The template file as the build generates it.
-inline std::vector<std::uint8_t> shippedTemplateBytes()
-{
-    Console console = Console::capturing();
-    std::unique_ptr<Platform> platform = makeSystemPlatform();
-    MeshJob job(console, *platform);
-    buildShippedTemplate(job);
-    std::vector<std::uint8_t> bytes;
-    EXPECT_EQ(writeScene(job, bytes), 0) << console.captured();
-    return bytes;
-}
+inline std::vector<std::uint8_t> shippedTemplateBytes() { return meshshift::testing::buildTestTemplate(); }
 
 struct CollisionFixture {
     Console console = Console::capturing("xxxxxxxx");

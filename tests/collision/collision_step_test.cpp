@@ -158,10 +158,10 @@ const CoverCase kCoverCases[] = {
          s.shape(parent, triangle({0, 0, 0}, {14, 0, 0}, {0, 7, 0}));
      },
      5, {-0.5, 2, 1, 0.5, 1, 0}, 3},
-    {"a scaled shape's box is scaled with it",
-     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {7, 0, 0}, {0, 14, 0}), scaled({0, 0, 0}, kQuarterTurn, 2)); },
-     // (7,0,0) -> (0,14,0); (0,14,0) -> (-28,0,0): x -28..0, y 0..14
-     4, {-2, 1, 0, 2, 1, 0}, 1},
+    {"a scaled shape's box is scaled with it, wholly below zero in x",
+     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {7, 0, 0}, {0, 14, 0}), scaled({-14, 0, 0}, kQuarterTurn, 2)); },
+     // (0,0,0) -> (-14,0,0); (7,0,0) -> (-14,14,0); (0,14,0) -> (-42,0,0): x -42..-14, y 0..14
+     4, {-4, 1, 0, 2, 1, 0}, 1},
 };
 
 TEST(CollisionStep, CollisionCoversTheWholeDrawnObject)

@@ -79,28 +79,19 @@ TEST(Arguments, WholeNumbers)
 
 TEST(Arguments, RefusalsAndTheirMessages)
 {
-    Parsed p = parse({"meshshift", "x.nif", "-l"});
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.text, "Missing argument!\n");
-
-    p = parse({"meshshift", "x.nif", "-z"});
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.text, "Unknown argument \"-z\"!\n");
-
-    p = parse({"meshshift", "x.nif", "-"});
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.text, "Unknown argument \"-\"!\n");
-
-    p = parse({"meshshift", "x.nif", "-C"});
-    EXPECT_EQ(p.text, "Unknown argument \"-C\"!\n");
-
-    p = parse({});
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.text, "Missing argument!\n");
-
-    p = parse({"meshshift", "x.nif", nullptr, "y.nif"});
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.text, "argument 2 does not exist!\n");
+    const std::pair<std::vector<const char*>, const char*> cases[] = {
+        {{"meshshift", "x.nif", "-l"}, "Missing argument!\n"},
+        {{"meshshift", "x.nif", "-z"}, "Unknown argument \"-z\"!\n"},
+        {{"meshshift", "x.nif", "-"}, "Unknown argument \"-\"!\n"},
+        {{"meshshift", "x.nif", "-C"}, "Unknown argument \"-C\"!\n"},
+        {{}, "Missing argument!\n"},
+        {{"meshshift", "x.nif", nullptr, "y.nif"}, "argument 2 does not exist!\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Parsed p = parse(args);
+        EXPECT_EQ(p.result, -1) << message;
+        EXPECT_EQ(p.text, message);
+    }
 }
 
 } // namespace

@@ -85,21 +85,5 @@ TEST(TexturePaths, TakesTexturesOutOfTheArchiveUnderTheirLowerCaseName)
     EXPECT_EQ(f.ob("Textures/conv/TxUStone_n.dds"), "normal");
 }
 
-TEST(TexturePaths, TheWriterPutsTheNewNameIntoTheMesh)
-{
-    TextureFixture f;
-    f.dir.writeFile("mw/Textures/tx_a.dds", "a");
-    const auto file = f.convert(test::Nif4Builder::texturedQuad("textures\\tx_a.tga"));
-    ASSERT_TRUE(file.complete) << file.error;
-    const auto& source = file.first("NiSourceTexture");
-    EXPECT_EQ(source.u("useExternal"), 1u);
-    EXPECT_EQ(source.s("fileName"), "Textures\\conv\\txUa.dds");
-    EXPECT_EQ(source.u("pixelData"), 0xFFFFFFFFu);
-    EXPECT_EQ(source.u("directRender"), 0u);
-    EXPECT_EQ(source.u("pixelLayout"), 5u);
-    EXPECT_EQ(source.u("isStatic"), 1u);
-    EXPECT_EQ(f.ob("Textures/conv/txUa.dds"), "a");
-}
-
 } // namespace
 } // namespace lw::meshshift::testing

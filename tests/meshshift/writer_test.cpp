@@ -15,11 +15,11 @@ TEST(SceneWriter, PropertiesKeepEachValueInItsPlace)
     auto& t = std::get<B::TexturingProperty>(nif.block(2));
     t.applyMode = 4;
     t.textureCount = 8;
-    t.slots[5] = B::TextureDesc{3, 1, 4, 1, {}};
+    t.slots[5] = B::TextureDesc{3, 1, 4, 1};
     t.lumaScale = 0.25f;
     t.lumaOffset = 0.75f;
     t.bumpMatrix = {1, 2, 3, 4};
-    t.slots[7] = B::TextureDesc{3, 2, 1, 0, {}}; // decal 1, present only with 8 textures
+    t.slots[7] = B::TextureDesc{3, 2, 1, 0}; // decal 1, present only with 8 textures
     auto& m = std::get<B::MaterialProperty>(nif.block(4));
     m.ambient = {0.125f, 0.25f, 0.375f};
     m.diffuse = {0.5f, 0.625f, 0.75f};
@@ -31,6 +31,14 @@ TEST(SceneWriter, PropertiesKeepEachValueInItsPlace)
     const test::Nif20File out = f.convert(nif);
     ASSERT_TRUE(out.complete) << out.error;
     EXPECT_EQ(out.bytesLeft, 0u);
+    // The texture goes into the asset subfolder under its DDS name (the file itself is missing).
+    const test::Nif20Block& source = out.first("NiSourceTexture");
+    EXPECT_EQ(source.s("fileName"), "Textures\\conv\\txUa.dds");
+    EXPECT_EQ(source.all("useExternal"), (std::vector<double>{1}));
+    EXPECT_EQ(source.u("pixelData"), 0xFFFFFFFFu);
+    EXPECT_EQ(source.u("pixelLayout"), 5u);
+    EXPECT_EQ(source.u("isStatic"), 1u);
+    EXPECT_EQ(source.u("directRender"), 0u);
 
     const test::Nif20Block& tex = out.first("NiTexturingProperty");
     EXPECT_EQ(tex.u("applyMode"), 2u);

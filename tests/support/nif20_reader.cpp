@@ -1,6 +1,8 @@
 #include "support/nif20_reader.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -152,10 +154,12 @@ void keys(In& in, const std::string& p, std::size_t width, const std::string& ty
 }
 void floatKeys(In& in, const std::string& p) { keys(in, p, 1, p + ".type"); }
 
-// Fixed layouts, one per type: space-separated fields, each a kind and a
-// name. Kinds: b h i f (u8, u16, u32, f32, optionally followed by a count),
-// s (sized text), L (u32 count and links); o, a and c stand for the
-// NiObjectNET, NiAVObject and controller groups.
+// Layouts, one per type: space-separated fields, each a kind, a count and a
+// name. Kinds: b h i f (u8, u16, u32, f32), s (sized text), L (u32 count and
+// links); o, a and c stand for the NiObjectNET, NiAVObject and controller
+// groups. The count (1 when left out) is a number times the values of fields
+// read before, "*"-separated: "f3*numVertices*hasVertices" is 3 floats per
+// vertex when there are vertices.
 const std::map<std::string, std::string> kFixed = {
     {"NiNode", "a L:children L:effects"},
     {"RootCollisionNode", "a L:children L:effects"},
@@ -177,7 +181,20 @@ const std::map<std::string, std::string> kFixed = {
                       "i3:unknownInts2 L:constraints i:unknownInt3"},
     {"bhkBoxShape", "i:material f:radius h4:unknownShorts f3:dimensions f:lastFloat"},
     {"bhkConvexTransformShape", "i:shape b:material b:unknownByte h:unknownShort f3:unknownFloats f16:transform"},
-    {"bhkPackedNiTriStripsShape", "h:numSubShapes"}, // then code
+    {"bhkPackedNiTriStripsShape", "h:numSubShapes b12*numSubShapes:subShapes f9:unknownFloats f:radius f3:scale "
+                                  "i:data"},
+    {"NiTriShape", "a i:data i:skinInstance b:hasShader s*hasShader:shaderName i*hasShader:shaderLink"},
+    {"NiTriShapeData", "i:groupId h:numVertices b:keepFlags b:compressFlags b:hasVertices f3*numVertices*hasVertices:"
+                       "vertices b:numUvSets b:tangentSpace b:hasNormals f3*numVertices*hasNormals:normals f3:centre "
+                       "f:radius b:hasColors f4*numVertices*hasColors:colors f2*numUvSets*numVertices:uvs "
+                       "h:consistency i:additionalData h:numTriangles i:numTrianglePoints b:hasTriangles "
+                       "h3*numTriangles*hasTriangles:triangles h:numMatchGroups"}, // then code
+    {"bhkListShape", "L:subShapes i:material f6:unknownFloats i:unknownInts.count i*unknownInts.count:unknownInts"},
+    {"bhkMoppBvTreeShape", "i:shape i:material b8:unknownBytes f:unknownFloat i:moppDataSize b*moppDataSize:moppData "
+                           "f3:origin f:scale"},
+    {"bhkNiTriStripsShape", "i:material f:radius i6:unknownInts f3:scale i:unknownInt2 L:stripsData "
+                            "i:dataLayers.count i*dataLayers.count:dataLayers"},
+    {"NiMultiTargetTransformController", "c h:extraTargets.count i*extraTargets.count:extraTargets"},
     {"NiControllerManager", "c b:cumulative L:sequences i:objectPalette"},
     {"NiTransformInterpolator", "f3:translation f4:rotation f:scale i:data"},
     {"NiStringPalette", "s:palette i:length"},
@@ -192,15 +209,25 @@ void fixed(In& in, const std::string& fields)
             end = fields.size();
         const std::string field = fields.substr(at, end - at);
         at = end + 1;
-        const std::size_t colon = field.find(':');
+        const std::size_t colon = std::min(field.find(':'), field.size());
         const char kind = field[0];
-        const std::string name = colon == std::string::npos ? "" : field.substr(colon + 1);
-        const std::size_t n = colon > 1 && colon != std::string::npos ? std::stoul(field.substr(1, colon - 1)) : 1;
+        const std::string name = colon == field.size() ? "" : field.substr(colon + 1);
+        std::size_t n = 1;
+        for (std::size_t t = 1; t < colon;) {
+            std::size_t next = std::min(field.find('*', t), colon);
+            const std::string term = field.substr(t, next - t);
+            if (!term.empty())
+                n *= std::isdigit(static_cast<unsigned char>(term[0])) ? std::stoul(term) : in.blk->u(term);
+            t = next + 1;
+        }
         switch (kind) {
         case 'o': objectNet(in); break;
         case 'a': avObject(in); break;
         case 'c': controller(in); break;
-        case 's': in.str(name); break;
+        case 's':
+            for (std::size_t i = 0; i < n; ++i)
+                in.str(name);
+            break;
         case 'L': in.linksU32(name); break;
         case 'b': in.u8n(name, n); break;
         case 'h': in.u16n(name, n); break;
@@ -215,15 +242,7 @@ bool readBlock(In& in, const std::string& type)
 {
     if (auto it = kFixed.find(type); it != kFixed.end())
         fixed(in, it->second);
-    if (type == "NiTriShape") {
-        avObject(in);
-        in.u32("data");
-        in.u32("skinInstance");
-        if (in.u8("hasShader")) {
-            in.str("shaderName");
-            in.u32("shaderLink");
-        }
-    } else if (type == "NiTexturingProperty") {
+    if (type == "NiTexturingProperty") {
         objectNet(in);
         in.u32("applyMode");
         const auto count = in.u32("textureCount");
@@ -249,83 +268,21 @@ bool readBlock(In& in, const std::string& type)
             }
         }
     } else if (type == "NiTriShapeData") {
-        in.u32("groupId");
-        const auto n = in.u16("numVertices");
-        in.u8("keepFlags");
-        in.u8("compressFlags");
-        if (in.u8("hasVertices"))
-            in.f32n("vertices", 3 * n);
-        const auto uvSets = in.u8("numUvSets");
-        in.u8("tangentSpace");
-        if (in.u8("hasNormals"))
-            in.f32n("normals", 3 * n);
-        in.f32n("centre", 3);
-        in.f32("radius");
-        if (in.u8("hasColors"))
-            in.f32n("colors", 4 * n);
-        in.f32n("uvs", std::size_t{2} * (uvSets & 63u) * n);
-        in.u16("consistency");
-        in.u32("additionalData");
-        const auto t = in.u16("numTriangles");
-        in.u32("numTrianglePoints");
-        if (in.u8("hasTriangles"))
-            in.u16n("triangles", std::size_t{3} * t);
-        const auto groups = in.u16("numMatchGroups");
-        for (std::uint32_t g = 0; g < groups; ++g)
+        for (std::uint32_t g = 0; g < in.blk->u("numMatchGroups"); ++g)
             in.u16n("matchGroup" + std::to_string(g), in.raw(2));
     } else if (type == "NiTriStripsData") {
-        in.str("groupId");
-        const auto n = in.u16("numVertices");
-        in.u16("flags");
-        if (in.u8("hasVertices"))
-            in.f32n("vertices", 3 * n);
-        const auto uvByte = in.u8("uvSetByte");
-        const auto tangent = in.u8("tangentSpace");
-        if (in.u8("hasNormals")) {
-            in.f32n("normals", 3 * n);
-            if (tangent & 0x10) {
-                in.f32n("tangents", 3 * n);
-                in.f32n("bitangents", 3 * n);
-            }
-        }
-        in.f32n("centre", 3);
-        in.f32("radius");
-        if (in.u8("hasColors"))
-            in.f32n("colors", 4 * n);
-        in.f32n("uvs", std::size_t{2} * (uvByte & 63u) * n);
-        in.u16("consistency");
-        in.u32("additionalData");
-        in.u16("numTriangles");
-        const auto strips = in.u16("numStrips");
+        fixed(in, "s:groupId h:numVertices h:flags b:hasVertices f3*numVertices*hasVertices:vertices b:uvSetByte "
+                  "b:tangentSpace b:hasNormals f3*numVertices*hasNormals:normals");
+        const bool tangents = in.blk->u("hasNormals") && (in.blk->u("tangentSpace") & 0x10);
+        in.f32n("tangents", tangents ? 3 * in.blk->u("numVertices") : 0);
+        in.f32n("bitangents", tangents ? 3 * in.blk->u("numVertices") : 0);
+        fixed(in, "f3:centre f:radius b:hasColors f4*numVertices*hasColors:colors f2*uvSetByte*numVertices:uvs "
+                  "h:consistency i:additionalData h:numTriangles h:numStrips h*numStrips:stripLengths");
         std::size_t points = 0;
-        for (std::uint32_t i = 0; i < strips; ++i)
-            points += in.u16("stripLengths");
+        for (double l : in.blk->all("stripLengths"))
+            points += static_cast<std::size_t>(l);
         if (in.u8("hasPoints"))
             in.u16n("points", points);
-    } else if (type == "bhkListShape") {
-        in.linksU32("subShapes");
-        in.u32("material");
-        in.f32n("unknownFloats", 6);
-        in.u32n("unknownInts", in.u32("unknownInts.count"));
-    } else if (type == "bhkMoppBvTreeShape") {
-        in.u32("shape");
-        in.u32("material");
-        in.u8n("unknownBytes", 8);
-        in.f32("unknownFloat");
-        in.u8n("moppData", in.u32("moppDataSize"));
-        in.f32n("origin", 3);
-        in.f32("scale");
-    } else if (type == "bhkNiTriStripsShape") {
-        in.u32("material");
-        in.f32("radius");
-        in.u32n("unknownInts", 6);
-        in.f32n("scale", 3);
-        in.u32("unknownInt2");
-        in.linksU32("stripsData");
-        in.u32n("dataLayers", in.u32("dataLayers.count"));
-    } else if (type == "bhkPackedNiTriStripsShape") {
-        in.u8n("subShapes", std::size_t{12} * in.blk->u("numSubShapes"));
-        fixed(in, "f9:unknownFloats f:radius f3:scale i:data");
     } else if (type == "hkPackedNiTriStripsData") {
         const auto t = in.u32("numTriangles");
         for (std::uint32_t i = 0; i < t; ++i) {
@@ -334,9 +291,6 @@ bool readBlock(In& in, const std::string& type)
             in.f32n("normals", 3);
         }
         in.f32n("vertices", std::size_t{3} * in.u32("numVertices"));
-    } else if (type == "NiMultiTargetTransformController") {
-        controller(in);
-        in.u32n("extraTargets", in.u16("extraTargets.count"));
     } else if (type == "NiControllerSequence") {
         in.str("name");
         const auto n = in.u32("controlledBlocks.count");

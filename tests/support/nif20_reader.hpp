@@ -1,14 +1,8 @@
 #pragma once
 // An independent reader of NIF 20.0.0.5 files for tests: parses the header and
-// every block type meshshift writes, recording each field by name, so a test
-// can check what was written field by field. It shares no code with the
-// program's writer or template reader.
-//
-// Field names: NiObjectNET "name", "extraData" (the links), "controller";
-// NiAVObject adds "flags", "translation", "rotation", "scale", "properties",
-// "collision"; each type's own fields use the names in nif20_reader.cpp.
-// Link lists are recorded as their links (their count is the vector's size)
-// and, separately, "<name>.count" with the count as stored.
+// every block type meshshift writes, recording each field by name (the names
+// in nif20_reader.cpp), so a test can check what was written field by field.
+// It shares no code with the program's writer or template reader.
 
 #include <cstdint>
 #include <map>
