@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct ConversionRun {
     FakePlatform platform;
     lw::Console console = lw::Console::capturing();
     std::unique_ptr<lw::modshift::Conversion> c;
+    std::deque<std::string> names; // EditorIDs the tables point at
 
     ConversionRun()
     {
@@ -70,6 +72,15 @@ struct ConversionRun {
         return g ? g->records() : std::vector<const Tes4Record*>{};
     }
     const std::string& text() const { return console.captured(); }
+    // A converted record named `id` (TES3 identifier, already safe) in `table`,
+    // as an object converter leaves it.
+    void add(lw::modshift::RecordTable& table, std::string_view id, std::uint32_t formId)
+    {
+        names.push_back("0" + std::string(id));
+        std::size_t i = table.add(-1);
+        table.setEditorId(i, names.back());
+        table.setFormId(i, formId);
+    }
     void listFile(const std::string& name, std::string_view text)
     {
         platform.put(std::string(kProgramFolder) + name, text);

@@ -10,6 +10,8 @@
 // Record sizes are computed when end() closes the record, unless the test
 // gives one explicitly (endWithSize) to build a damaged plugin.
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -21,24 +23,30 @@ namespace lw::test {
 // Little-endian field data for a subrecord, built by chaining.
 class Fields {
 public:
-    Fields& u8(std::uint8_t v);
+    Fields& u8(std::uint8_t v) { return le(v, 1); }
     Fields& i8(std::int8_t v) { return u8(static_cast<std::uint8_t>(v)); }
-    Fields& u16(std::uint16_t v);
+    Fields& u16(std::uint16_t v) { return le(v, 2); }
     Fields& i16(std::int16_t v) { return u16(static_cast<std::uint16_t>(v)); }
-    Fields& u32(std::uint32_t v);
+    Fields& u32(std::uint32_t v) { return le(v, 4); }
     Fields& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
-    Fields& f32(float v);
+    Fields& f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
     // The text's bytes, no zero byte.
-    Fields& chars(std::string_view s);
+    Fields& chars(std::string_view s) { return bytes({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}); }
     // The text padded with zero bytes (or cut) to exactly n bytes.
-    Fields& fixed(std::string_view s, std::size_t n);
-    Fields& zeros(std::size_t n);
-    Fields& bytes(std::span<const std::uint8_t> b);
+    Fields& fixed(std::string_view s, std::size_t n) { return chars(s.substr(0, n)).zeros(n - std::min(s.size(), n)); }
+    Fields& zeros(std::size_t n) { data_.insert(data_.end(), n, 0); return *this; }
+    Fields& bytes(std::span<const std::uint8_t> b) { data_.insert(data_.end(), b.begin(), b.end()); return *this; }
 
     const std::vector<std::uint8_t>& data() const { return data_; }
     operator std::span<const std::uint8_t>() const { return data_; }
 
 private:
+    Fields& le(std::uint32_t v, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            data_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        return *this;
+    }
     std::vector<std::uint8_t> data_;
 };
 
@@ -53,36 +61,38 @@ public:
     Tes3Builder& endWithSize(std::uint32_t declaredSize);
 
     // A subrecord with the given data.
-    Tes3Builder& sub(std::string_view tag, std::span<const std::uint8_t> data);
+    Tes3Builder& sub(std::string_view tag, std::span<const std::uint8_t> data)
+    {
+        return subWithSize(tag, static_cast<std::uint32_t>(data.size()), data);
+    }
     Tes3Builder& sub(std::string_view tag, const Fields& fields) { return sub(tag, fields.data()); }
     // A subrecord holding the text and a zero byte.
-    Tes3Builder& text(std::string_view tag, std::string_view text);
+    Tes3Builder& text(std::string_view tag, std::string_view text) { return sub(tag, Fields().chars(text).u8(0)); }
     // A subrecord holding the text's bytes only (no zero byte).
-    Tes3Builder& chars(std::string_view tag, std::string_view text);
-    Tes3Builder& u8(std::string_view tag, std::uint8_t v);
-    Tes3Builder& u32(std::string_view tag, std::uint32_t v);
-    Tes3Builder& i32(std::string_view tag, std::int32_t v);
-    Tes3Builder& f32(std::string_view tag, float v);
+    Tes3Builder& chars(std::string_view tag, std::string_view text) { return sub(tag, Fields().chars(text)); }
+    Tes3Builder& u8(std::string_view tag, std::uint8_t v) { return sub(tag, Fields().u8(v)); }
+    Tes3Builder& u32(std::string_view tag, std::uint32_t v) { return sub(tag, Fields().u32(v)); }
+    Tes3Builder& i32(std::string_view tag, std::int32_t v) { return sub(tag, Fields().i32(v)); }
+    Tes3Builder& f32(std::string_view tag, float v) { return sub(tag, Fields().f32(v)); }
     // A subrecord header that declares `declaredSize`, followed by `data`
     // (which may be shorter or longer).
-    Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize,
-                             std::span<const std::uint8_t> data = {});
+    Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize, std::span<const std::uint8_t> data = {});
     // Bytes appended as they are (they count towards the open record's size).
-    Tes3Builder& raw(std::span<const std::uint8_t> bytes);
+    Tes3Builder& raw(std::span<const std::uint8_t> bytes)
+    {
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
 
     // The TES3 file header record: HEDR (version 1.3, type 0, the author and
     // description in their 32- and 256-byte fields, record count), no masters.
-    Tes3Builder& header(std::string_view author = {}, std::string_view description = {},
-                        std::uint32_t recordCount = 0);
+    Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0);
 
     // The plugin (closes every record still open).
     std::vector<std::uint8_t> bytes();
-    std::size_t size() const { return out_.size(); }
-    int openRecords() const { return static_cast<int>(open_.size()); }
 
 private:
     void putTag(std::string_view tag);
-    void putU32(std::uint32_t v);
 
     std::vector<std::uint8_t> out_;
     std::vector<std::size_t> open_; // header positions of the open records

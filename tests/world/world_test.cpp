@@ -1,0 +1,589 @@
+// The world steps over small plugins built in memory: the cell parse, regions,
+// the CELL and WRLD groups with their references, teleport doors; read back
+// with the independent TES4 reader.
+
+#include <algorithm>
+#include <map>
+
+#include "modshift/driver/save_steps.hpp"
+#include "support/conversion_run.hpp"
+
+namespace lw::test {
+namespace {
+
+using modshift::makeTag;
+
+constexpr std::uint32_t kStatic = 0x01001000, kLight = 0x01001001, kDoor = 0x01001002;
+constexpr std::uint32_t kNpc = 0x01001003, kCreature = 0x01001004;
+
+// 24 bytes of reference DATA or DODT: position and rotation.
+Fields placement(float x, float y, float z = 7, float rx = 0.25f, float ry = 0.5f, float rz = 1)
+{
+    return Fields().f32(x).f32(y).f32(z).f32(rx).f32(ry).f32(rz);
+}
+Fields cellData(std::uint32_t flags, std::int32_t x, std::int32_t y) { return Fields().u32(flags).i32(x).i32(y); }
+void reference(Tes3Builder& b, std::uint32_t index, std::string_view name, float x, float y)
+{
+    b.u32("FRMR", index).text("NAME", name).sub("DATA", placement(x, y));
+}
+// A LAND with flat heights (no INTV: it belongs to the exterior CELL before it).
+void flatLand(Tes3Builder& b)
+{
+    b.record("LAND").sub("VNML", Fields().zeros(65 * 65 * 3)).sub("VHGT", Fields().f32(0).zeros(65 * 65 + 3));
+    b.sub("VTEX", Fields().zeros(512)).end();
+}
+void pathGrid(Tes3Builder& b, int x, int y, int points)
+{
+    b.record("PGRD").sub("DATA", Fields().i32(x).i32(y).u16(128).i16(static_cast<std::int16_t>(points))).end();
+}
+
+std::size_t countOf(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+struct World : ConversionRun {
+    World() { c->paths.pluginName = "Plug"; }
+    // Every world step in the order a run takes them; what was written, read back.
+    Tes4File run()
+    {
+        modshift::parseRegions(*c);
+        modshift::parseCells(*c);
+        modshift::saveRegions(*c);
+        modshift::saveInteriorCells(*c);
+        modshift::saveWorldspace(*c);
+        modshift::connectTeleportDoors(*c);
+        return output();
+    }
+};
+
+// An exterior CELL record with the type-6 group that follows it.
+struct CellView {
+    const Tes4Record* cell = nullptr;
+    const Tes4Group* children = nullptr;
+};
+void collectCells(const Tes4Group& g, std::map<std::pair<int, int>, CellView>& out)
+{
+    for (std::size_t i = 0; i < g.children.size(); ++i) {
+        const Tes4Entry& e = g.children[i];
+        if (e.isGroup && (e.group.groupType == 4 || e.group.groupType == 5)) {
+            collectCells(e.group, out);
+        } else if (!e.isGroup && g.groupType == 5 && e.record.tag == "CELL") {
+            const Tes4Subrecord* xclc = e.record.field("XCLC");
+            const Tes4Group* kids = i + 1 < g.children.size() && g.children[i + 1].isGroup ? &g.children[i + 1].group : nullptr;
+            out[{xclc->i32(0), xclc->i32(4)}] = {&e.record, kids};
+        }
+    }
+}
+std::map<std::pair<int, int>, CellView> exteriorCells(const Tes4File& f)
+{
+    std::map<std::pair<int, int>, CellView> out;
+    collectCells(*f.topGroup("WRLD")->groups()[0], out);
+    return out;
+}
+// The tags of a cell's temporary references, and the x of each REFR.
+std::pair<std::string, std::vector<float>> contents(const CellView& v)
+{
+    std::pair<std::string, std::vector<float>> out;
+    for (const Tes4Record* r : v.children->groups()[0]->records()) {
+        out.first += (out.first.empty() ? "" : " ") + r->tag;
+        if (r->tag == "REFR")
+            out.second.push_back(r->field("DATA")->f32(0));
+    }
+    return out;
+}
+
+TEST(CellParse, ExteriorGridCornersAndOutOfCellRounding)
+{
+    World w;
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(0, -64, 63)).end();
+    b.record("CELL").sub("DATA", cellData(2, 63, -64)).end();
+    b.record("CELL").sub("DATA", cellData(0, 64, 0)).end(); // no slot
+    b.record("CELL").sub("DATA", cellData(0, 0, 0));
+    reference(b, 1, "a", 8192.0f - 0.6f, 10.0f); // 8191.4 -> 8191: stays
+    reference(b, 2, "b", 8192.0f - 0.5f, 10.0f); // 8191.5 -> 8192: leaves
+    reference(b, 3, "c", -0.4f, 10.0f);          // -> 0: stays
+    reference(b, 4, "d", -0.5f, 10.0f);          // -> -1: leaves
+    b.u32("FRMR", 5).text("NAME", "e");         // no DATA: counts as (0, 0), stays
+    b.end();
+    b.record("CELL").sub("DATA", cellData(0, 1, 0));
+    b.u32("FRMR", 6).text("NAME", "f"); // no DATA: (0, 0) is outside cell (1, 0)
+    b.end();
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(*w.c), 0);
+    const auto& grid = w.c->world.exterior;
+    EXPECT_EQ(grid.at(-64, 63).cell, 0);
+    EXPECT_FALSE(grid.at(-64, 63).hasWater);
+    EXPECT_NE(grid.at(63, -64).cell, -1);
+    EXPECT_TRUE(grid.at(63, -64).hasWater);
+    EXPECT_EQ(grid.find(64, 0), nullptr);
+    EXPECT_NE(w.text().find("exterior cell (64,0) outside the grid, skipped\n"), std::string::npos);
+    const auto& out = w.c->world.outOfCell;
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(w.c->tree.text(out[0] + 1), "b");
+    EXPECT_EQ(w.c->tree.text(out[1] + 1), "d");
+    EXPECT_EQ(w.c->tree.text(out[2] + 1), "f");
+}
+
+TEST(CellParse, InteriorsAndPathGridsOfTheMostRecentCell)
+{
+    World w;
+    Tes3Builder b;
+    pathGrid(b, 0, 0, 3); // before any cell: no owner
+    b.record("CELL").sub("DATA", cellData(3, 0, 0)).text("NAME", "Balmora, Guild").f32("WHGT", 1.5f);
+    b.sub("AMBI", Fields().u32(0x11).u32(0x22).u32(0x33).f32(0.5f)).end();
+    pathGrid(b, 9, 9, 4); // the interior's, whatever its DATA says
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "").end(); // an empty name is a name
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).end();                  // no name: left out
+    pathGrid(b, 0, 0, 3);                                                    // ... and its grid too
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "big").end();
+    pathGrid(b, 0, 0, 4096);
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "limit").end();
+    pathGrid(b, 0, 0, 4095);
+    b.record("CELL").sub("DATA", cellData(0, 2, 2)).end();
+    pathGrid(b, 5, -5, 7); // an exterior's grid goes where its own DATA says
+    w.load(b);
+    EXPECT_EQ(modshift::parseCells(*w.c), 0);
+    const auto& in = w.c->world.interiors;
+    ASSERT_EQ(in.size(), 4u);
+    EXPECT_EQ(in[0].name, "Balmora, Guild");
+    EXPECT_TRUE(in[0].hasWater);
+    EXPECT_EQ(in[0].waterHeight, 0x3FC00000u);
+    EXPECT_EQ(std::vector<std::uint32_t>({in[0].ambient, in[0].sunlight, in[0].fog}),
+              std::vector<std::uint32_t>({0x11, 0x22, 0x33}));
+    EXPECT_EQ(in[0].pathGridPoints, 4);
+    EXPECT_EQ(in[1].name, "");
+    EXPECT_FALSE(in[1].hasWater);
+    EXPECT_EQ(in[1].waterHeight + in[1].ambient + in[1].fog, 0u);
+    EXPECT_EQ(in[1].pathGrid, -1);
+    EXPECT_EQ(in[2].pathGrid, -1);
+    EXPECT_EQ(in[3].name, "limit");
+    EXPECT_EQ(in[3].pathGridPoints, 4095);
+    const std::pair<int, int> withoutGrid[] = {{9, 9}, {0, 0}, {2, 2}};
+    for (auto [x, y] : withoutGrid)
+        EXPECT_EQ(w.c->world.exterior.at(x, y).pathGrid, -1) << x << "," << y;
+    EXPECT_EQ(w.c->world.exterior.at(5, -5).pathGridPoints, 7);
+    EXPECT_NE(w.text().find("Interior must have an ID name!\nPress enter...\n"), std::string::npos);
+    EXPECT_NE(w.text().find("Too many PGRP nodes! (4096>4095)\nPress enter...\n"), std::string::npos);
+    EXPECT_NE(w.text().find("found 4 interiors"), std::string::npos);
+    EXPECT_EQ(w.console.waits(), 2);
+}
+
+TEST(CellParse, LandsGoWhereTheirCoordinatesSayAndTexturesAreReorderedOnce)
+{
+    World w;
+    Tes3Builder b;
+    Fields vtex;
+    for (int i = 0; i < 256; ++i)
+        vtex.u16(static_cast<std::uint16_t>(i));
+    const Fields normals = Fields().zeros(65 * 65 * 3);
+    const Fields heights = Fields().f32(0.0f).zeros(65 * 65 + 3);
+    b.record("CELL").sub("DATA", cellData(0, 1, 0)).end();
+    b.record("LAND").sub("INTV", Fields().i32(0).i32(0)).sub("VNML", normals).sub("VHGT", heights).sub("VTEX", vtex).end();
+    b.record("LAND").sub("INTV", Fields().i32(5).i32(-3)).sub("VHGT", heights).end(); // no CELL in the plugin
+    b.record("CELL").sub("DATA", cellData(0, 0, 0)).end(); // (0, 0) again: its second LAND has no VTEX
+    b.record("LAND").sub("INTV", Fields().i32(0).i32(0)).sub("VHGT", heights).end();
+    b.record("CELL").sub("DATA", cellData(0, 2, 0)).end();
+    flatLand(b); // no INTV: the exterior CELL it follows
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "in").end();
+    flatLand(b); // no INTV after an interior: nowhere
+    b.record("CELL").sub("DATA", cellData(0, 3, 0)).end();
+    b.record("LAND").sub("VHGT", Fields().f32(0.0f).zeros(100)).end(); // too short to use
+    b.record("CELL").sub("DATA", cellData(0, 4, 0)).end();
+    b.record("LAND").sub("VHGT", Fields().f32(0.0f).zeros(65 * 65)).end(); // without its 3 spare bytes
+    w.load(b);
+    ASSERT_EQ(modshift::parseCells(*w.c), 0);
+    const auto& grid = w.c->world.exterior;
+    auto nth = [&](const char(&tag)[5], std::size_t i) { return w.c->tree.find(makeTag(tag))[i]; };
+    EXPECT_EQ(grid.at(1, 0).heights, -1);
+    EXPECT_EQ(grid.at(0, 0).cell, nth("CELL", 1));
+    EXPECT_EQ(grid.at(0, 0).normals, nth("VNML", 0));
+    EXPECT_EQ(grid.at(0, 0).heights, nth("VHGT", 2));
+    EXPECT_EQ(grid.at(5, -3).cell, nth("LAND", 1));
+    EXPECT_EQ(grid.at(5, -3).heights, nth("VHGT", 1));
+    EXPECT_EQ(grid.at(5, -3).firstReference, -1);
+    EXPECT_EQ(grid.at(2, 0).textures, nth("VTEX", 1));
+    EXPECT_EQ(grid.at(3, 0).heights, -1);
+    EXPECT_EQ(grid.at(4, 0).heights, nth("VHGT", 6));
+    EXPECT_NE(w.text().find("found 6 lands\n"), std::string::npos) << w.text();
+
+    // Stored as 16 blocks of 4 x 4; now row by row, (tx, ty) at ty * 16 + tx,
+    // reordered once although its cell came twice.
+    const std::vector<std::array<int, 3>> expected = {
+        {0, 0, 0}, {3, 0, 3}, {4, 0, 16}, {0, 1, 4}, {5, 1, 21}, {0, 4, 64}, {12, 3, 60}, {15, 15, 255}};
+    auto d = w.c->tree.data(grid.at(0, 0).textures);
+    for (const auto& [tx, ty, value] : expected) {
+        const std::size_t i = static_cast<std::size_t>(ty * 16 + tx) * 2;
+        EXPECT_EQ(d[i] | d[i + 1] << 8, value) << tx << "," << ty;
+    }
+}
+
+TEST(CellParse, DamagedSubrecordsCountAsAbsent)
+{
+    World w;
+    w.add(w.c->tables.doors, "door", kDoor);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", Fields().u32(0).i32(1)).end(); // grid y missing
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Hut").sub("AMBI", Fields().u32(5));
+    reference(b, 1, "door", 1, 1);
+    b.sub("DODT", Fields().f32(1).f32(2)); // too short to be a destination
+    b.u32("FRMR", 2).text("NAME", "door").sub("DATA", Fields().f32(1).f32(2)); // short placement
+    b.end();
+    b.record("PGRD").sub("PGRP", Fields().zeros(16)).end(); // no DATA: belongs nowhere
+    w.load(b);
+    Tes4File f = w.run();
+    EXPECT_NE(w.text().find("cell data too short, cell skipped\n"), std::string::npos);
+    EXPECT_EQ(w.c->world.exterior.at(0, 0).cell, -1);
+    ASSERT_EQ(w.c->world.interiors.size(), 1u);
+    EXPECT_EQ(w.c->world.interiors[0].ambient, 5u);
+    EXPECT_EQ(w.c->world.interiors[0].sunlight, 0u);
+    EXPECT_EQ(w.c->world.interiors[0].pathGrid, -1);
+    // The door without a usable DODT is an ordinary temporary reference; the
+    // one without a usable DATA is reported in both passes.
+    const Tes4Group& kids = *f.topGroup("CELL")->groups()[0]->groups()[0]->groups()[0];
+    EXPECT_TRUE(kids.groups()[0]->children.empty());
+    ASSERT_EQ(kids.groups()[1]->records().size(), 1u);
+    EXPECT_EQ(kids.groups()[1]->records()[0]->layout(), "NAME DATA");
+    EXPECT_EQ(countOf(w.text(), "bad coord pointer!\nPress enter...\n"), 2u);
+    EXPECT_EQ(w.c->teleportDoors, 0);
+}
+
+TEST(WorldOutput, EmptyPluginWritesEmptyCellGroupAndFullGrid)
+{
+    World w;
+    Tes3Builder b;
+    b.header();
+    w.load(b);
+    Tes4File f = w.run();
+    EXPECT_TRUE(f.topGroup("CELL")->children.empty());
+    const Tes4Record& world = *f.topGroup("WRLD")->records().at(0);
+    EXPECT_EQ(world.formId, 0x01000CE6u);
+    EXPECT_EQ(world.layout(), "EDID FULL NAM2 MNAM DATA NAM0 NAM9");
+    const std::vector<std::uint8_t> fields = Fields().chars("Plug").u8(0).chars("Plug").u8(0).u32(0x18).zeros(17)
+                                                 .f32(-8192).f32(-8192).f32(12288).f32(12288).data();
+    std::vector<std::uint8_t> written;
+    for (const Tes4Subrecord& s : world.subrecords)
+        written.insert(written.end(), s.data.begin(), s.data.end());
+    EXPECT_EQ(written, fields);
+
+    const Tes4Group& children = *f.topGroup("WRLD")->groups().at(0);
+    EXPECT_EQ(std::pair(children.groupType, children.label), std::pair(1u, world.formId));
+    const Tes4Record& persistent = *children.records().at(0);
+    EXPECT_EQ(persistent.flags, 0x400u);
+    EXPECT_EQ(persistent.layout(), "DATA XCLC");
+    EXPECT_EQ(persistent.field("DATA")->data, (std::vector<std::uint8_t>{2}));
+    EXPECT_EQ(persistent.field("XCLC")->data, std::vector<std::uint8_t>(8, 0));
+    auto groups = children.groups();
+    ASSERT_EQ(groups.size(), 17u);
+    EXPECT_EQ(std::pair(groups[0]->groupType, groups[0]->label), std::pair(6u, persistent.formId));
+    EXPECT_EQ(groups[0]->groups().at(0)->groupType, 8u);
+    // Blocks of 32 x 32 TES4 cells from x -64, then y -64, each with 16
+    // sub-blocks of 8 x 8; labels as the game reads them.
+    for (std::size_t block = 1; block < 17; ++block) {
+        const std::uint32_t bx = static_cast<std::uint32_t>(static_cast<int>(block - 1) / 4 - 2);
+        const std::uint32_t by = static_cast<std::uint32_t>(static_cast<int>(block - 1) % 4 - 2);
+        EXPECT_EQ(std::pair(groups[block]->groupType, groups[block]->label), std::pair(4u, bx << 16 | (by & 0xFFFF)));
+        ASSERT_EQ(groups[block]->groups().size(), 16u);
+        EXPECT_EQ(groups[block]->groups()[0]->groupType, 5u);
+    }
+    EXPECT_EQ(groups[1 + 0 * 4 + 2]->label, 0xFFFE0000u);             // x -64..-33, y 0..31
+    EXPECT_EQ(groups[1 + 2 * 4 + 1]->groups()[3]->label, 0x0000FFFFu); // x 0..7, y -8..-1
+    EXPECT_EQ(f.maxDepth, 4);
+}
+
+TEST(WorldOutput, InteriorCellsWithTheirReferences)
+{
+    World w;
+    w.add(w.c->tables.statics, "both", kStatic);
+    w.add(w.c->tables.lights, "both", kLight);
+    w.add(w.c->tables.lights, "lamp", kLight);
+    w.add(w.c->tables.doors, "door", kDoor);
+    w.add(w.c->tables.npcs, "guard", kNpc);
+    w.add(w.c->tables.creatures, "rat", kCreature);
+    // A record the flora converter left to the containers: EditorID, no form id.
+    w.add(w.c->tables.containers, "plant", 0);
+    w.add(w.c->tables.flora, "plant", 0x01001005);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(3, 0, 0)).text("NAME", "Ald-ruhn, Manor").f32("WHGT", 1.5f);
+    b.sub("AMBI", Fields().u32(0x010203).u32(0x040506).u32(0x070809).f32(1.0f));
+    reference(b, 1, "both", 1, 1); // static wins over light
+    reference(b, 2, "Lamp", 2, 2); // letter case differs: dropped
+    reference(b, 3, "lamp", 3, 3);
+    b.sub("XSCL", Fields().f32(1.0f));
+    reference(b, 4, "lamp", 4, 4);
+    b.sub("XSCL", Fields().f32(0.0f));
+    reference(b, 5, "door", 5, 5); // no destination: temporary
+    reference(b, 6, "door", 6, 6);
+    b.sub("XSCL", Fields().f32(2.0f));
+    reference(b, 7, "door", 7, 7); // destination: persistent
+    b.sub("DODT", placement(70, 71, 72)).text("DNAM", "Outside");
+    reference(b, 8, "door", 8, 8);
+    b.sub("XSCL", Fields().f32(0.5f)).sub("DODT", placement(80, 81, 82));
+    reference(b, 9, "guard", 9, 9);
+    reference(b, 10, "rat", 10, 10);
+    reference(b, 11, "plant", 11, 11);
+    reference(b, 12, "nothing", 12, 12);
+    b.end();
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Empty").end();
+    w.load(b);
+    Tes4File f = w.run();
+    const Tes4Group* cells = f.topGroup("CELL");
+    ASSERT_EQ(cells->groups().size(), 2u);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(cells->groups()[i]->groupType, 2u);
+        EXPECT_EQ(cells->groups()[i]->label, i);
+        EXPECT_EQ(cells->groups()[i]->groups().at(0)->groupType, 3u);
+        EXPECT_EQ(cells->groups()[i]->groups().at(0)->label, 7u);
+    }
+    const Tes4Group& sub = *cells->groups()[0]->groups()[0];
+    const Tes4Record& cell = *sub.records().at(0);
+    EXPECT_EQ(cell.layout(), "EDID FULL DATA XCLL XCLW");
+    EXPECT_EQ(cell.field("EDID")->text(), "AldTruhnVSManor");
+    EXPECT_EQ(cell.field("FULL")->text(), "Ald-ruhn, Manor");
+    EXPECT_EQ(cell.field("DATA")->u8(), 0x03);
+    const std::vector<std::uint32_t> lighting = {0x010203, 0x040506, 0x070809, 0, 0, 0, 270, 0x3F800000, 0};
+    ASSERT_EQ(cell.field("XCLL")->size(), 36u);
+    for (std::size_t i = 0; i < lighting.size(); ++i)
+        EXPECT_EQ(cell.field("XCLL")->u32(i * 4), lighting[i]) << i;
+    EXPECT_EQ(cell.field("XCLW")->f32(), 1.5f);
+
+    const Tes4Group& kids = *sub.groups().at(0);
+    EXPECT_EQ(std::pair(kids.groupType, kids.label), std::pair(6u, cell.formId));
+    ASSERT_EQ(kids.groups().size(), 2u);
+    struct Row {
+        std::string tag;
+        std::uint32_t name;
+        std::string layout;
+        std::uint32_t size; // 6 + 4 NAME, 6 + 24 DATA, 6 + 4 XSCL, 6 + 28 XTEL
+        float x;
+    };
+    const std::vector<Row> persistent = {{"REFR", kDoor, "NAME XTEL DATA", 74, 7},
+                                         {"REFR", kDoor, "NAME XSCL XTEL DATA", 84, 8},
+                                         {"ACHR", kNpc, "NAME DATA", 40, 9}};
+    const std::vector<Row> temporary = {
+        {"REFR", kStatic, "NAME DATA", 40, 1},  {"REFR", kLight, "NAME XSCL DATA", 50, 3},
+        {"REFR", kLight, "NAME DATA", 40, 4},   {"REFR", kDoor, "NAME DATA", 40, 5},
+        {"REFR", kDoor, "NAME XSCL DATA", 50, 6}, {"REFR", kCreature, "NAME DATA", 40, 10},
+        {"REFR", 0x01001005, "NAME DATA", 40, 11}};
+    // Form identifiers: the cell, then its persistent, then its temporary references.
+    std::uint32_t formId = cell.formId + 1;
+    for (std::uint32_t g = 0; g < 2; ++g) {
+        const Tes4Group& group = *kids.groups()[g];
+        EXPECT_EQ(std::pair(group.groupType, group.label), std::pair(8u + g, cell.formId));
+        auto records = group.records();
+        const std::vector<Row>& rows = g == 0 ? persistent : temporary;
+        ASSERT_EQ(records.size(), rows.size()) << g;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Tes4Record& r = *records[i];
+            EXPECT_EQ(r.tag, rows[i].tag) << g << " " << i;
+            EXPECT_EQ(r.flags, g == 0 ? 0x400u : 0u) << g << " " << i;
+            EXPECT_EQ(r.formId, formId++) << g << " " << i;
+            EXPECT_EQ(r.field("NAME")->u32(), rows[i].name) << g << " " << i;
+            EXPECT_EQ(r.layout(), rows[i].layout) << g << " " << i;
+            EXPECT_EQ(r.dataSize, rows[i].size) << g << " " << i;
+            EXPECT_EQ(r.field("DATA")->data, placement(rows[i].x, rows[i].x).data()) << g << " " << i;
+        }
+    }
+    EXPECT_EQ(kids.groups()[1]->records()[1]->field("XSCL")->f32(), 1.0f);
+    // Nobody leads back to this cell: the placeholders stay.
+    EXPECT_EQ(kids.groups()[0]->records()[1]->field("XTEL")->data, std::vector<std::uint8_t>(28, 0));
+    EXPECT_EQ(w.c->teleportDoors, 2);
+
+    const Tes4Group& empty = *cells->groups()[1]->groups()[0];
+    const Tes4Record& bare = *empty.records().at(0);
+    EXPECT_EQ(bare.field("DATA")->u8(), 0x01);
+    EXPECT_EQ(bare.field("XCLW")->u32(), 0u);
+    EXPECT_EQ(bare.field("XCLL")->u32(0), 0u);
+    EXPECT_TRUE(empty.groups()[0]->groups()[1]->children.empty());
+}
+
+// Regions, land, path grids and references through the worldspace: every
+// TES3 cell becomes four TES4 cells, each with the references standing in it.
+TEST(WorldOutput, ExteriorCellsBecomeFourWithTheirReferencesLandRegionAndGrid)
+{
+    World w;
+    w.add(w.c->tables.statics, "rock", kStatic);
+    const float x3 = 3 * 8192, y3 = -2 * 8192, x5 = 5 * 8192;
+    Tes3Builder b;
+    b.record("REGN").text("NAME", "Ash").sub("WEAT", Fields().u8(50).zeros(7)).end();
+    b.record("REGN").text("NAME", "Empty").end();
+    b.record("CELL").sub("DATA", cellData(2, 3, -2)).text("RGNN", "Ash");
+    reference(b, 1, "rock", x3 + 100, y3 + 100);
+    reference(b, 2, "rock", x3 + 5000, y3 + 101);
+    reference(b, 3, "rock", x3 + 102, y3 + 5000);
+    reference(b, 4, "rock", x3 + 5001, y3 + 5001);
+    reference(b, 5, "rock", x3 + 4095, y3 + 4096); // on the north half's border
+    reference(b, 6, "rock", x3 + 4096, y3 + 4095); // on the east half's border
+    b.end();
+    flatLand(b);
+    b.record("PGRD").sub("DATA", Fields().i32(3).i32(-2).u16(128).i16(2));
+    b.sub("PGRP", Fields().i32(100).i32(100).i32(0).u8(0).u8(1).zeros(2).i32(300).i32(100).i32(0).u8(0).u8(1).zeros(2));
+    b.sub("PGRC", Fields().u32(1).u32(0)).end();
+    b.record("CELL").sub("DATA", cellData(0, 32, 0)).end(); // outside what the world holds
+    flatLand(b);
+    b.record("CELL").sub("DATA", cellData(0, 5, 5)).text("RGNN", "ash"); // no land; case differs: no region
+    reference(b, 7, "rock", x5 + 300, x5 + 200);
+    reference(b, 8, "rock", x5 + 103, x5 + 7000);
+    reference(b, 9, "rock", x5 + 5002, x5 + 6000);
+    reference(b, 10, "rock", -2 * 8192 + 5003, 100); // stands in (-2, 0): written there
+    reference(b, 11, "rock", 3 * 8192 + 10, 10);     // stands in (3, 0): no such cell, lost
+    b.end();
+    b.record("LAND").sub("INTV", Fields().i32(-2).i32(0)).sub("VNML", Fields().zeros(65 * 65 * 3));
+    b.sub("VHGT", Fields().f32(0.0f).zeros(65 * 65 + 3)).end(); // land without a cell
+    w.load(b);
+    Tes4File f = w.run();
+    auto regions = f.topGroup("REGN")->records();
+    ASSERT_EQ(regions.size(), 1u);
+    EXPECT_EQ(regions[0]->field("WNAM")->u32(), f.allRecords("WRLD").at(0)->formId);
+    EXPECT_EQ(w.c->world.regions.regions.at(1).formId, 0u);
+
+    auto cells = exteriorCells(f);
+    ASSERT_EQ(cells.size(), 12u);
+    struct Expect {
+        int x, y;
+        std::string tags; // the temporary group's records
+        std::vector<float> xs;
+    };
+    const std::vector<Expect> expected = {
+        {6, -4, "REFR LAND PGRD", {x3 + 100}},
+        {7, -4, "REFR REFR LAND", {x3 + 5000, x3 + 4096}},
+        {6, -3, "REFR REFR LAND", {x3 + 102, x3 + 4095}},
+        {7, -3, "REFR LAND", {x3 + 5001}},
+        {10, 10, "REFR", {x5 + 300}},
+        {11, 10, "", {}},
+        {10, 11, "REFR", {x5 + 103}},
+        {11, 11, "REFR", {x5 + 5002}},
+        {-4, 0, "LAND", {}},
+        {-3, 0, "REFR LAND", {-2 * 8192 + 5003}},
+        {-4, 1, "LAND", {}},
+        {-3, 1, "LAND", {}},
+    };
+    for (const Expect& e : expected) {
+        const CellView& v = cells[{e.x, e.y}];
+        ASSERT_NE(v.children, nullptr) << e.x << "," << e.y;
+        EXPECT_EQ(contents(v), std::pair(e.tags, e.xs)) << e.x << "," << e.y;
+        EXPECT_EQ(v.children->groupType, 6u);
+        EXPECT_EQ(v.children->label, v.cell->formId);
+        EXPECT_EQ(v.cell->field("DATA")->u8(), e.x == 6 || e.x == 7 ? 0x02 : 0x00) << "water as in the TES3 cell";
+        // The cell's form identifier, then its references, then its land.
+        auto records = v.children->groups()[0]->records();
+        for (std::size_t i = 0; i < records.size(); ++i)
+            EXPECT_EQ(records[i]->formId, v.cell->formId + 1 + i);
+        if (e.x == 6 || e.x == 7) {
+            EXPECT_EQ(v.cell->layout(), "DATA XCLC XCLR");
+            EXPECT_EQ(v.cell->field("XCLR")->u32(), regions[0]->formId);
+        } else {
+            EXPECT_EQ(v.cell->layout(), "DATA XCLC") << e.x << "," << e.y;
+        }
+    }
+    // The block of TES4 cells (0..31, -32..-1), sub-block (0..7, -8..-1).
+    EXPECT_EQ(f.topGroup("WRLD")->groups()[0]->groups()[1 + 2 * 4 + 1]->groups()[3]->records().size(), 4u);
+    EXPECT_NE(w.text().find("\nSaving Cell\ncell @ (3,-2) => (6,-4)\n......\n"), std::string::npos) << w.text();
+    EXPECT_EQ(w.text().find("cell @ (32,0)"), std::string::npos);
+    EXPECT_NE(w.text().find("\nSaving Cell\ncell @ (5,5) => (10,10)\nno heights!\n"), std::string::npos);
+    EXPECT_EQ(countOf(w.text(), "no heights!\n"), 1u);
+}
+
+// A door reference with a destination (DNAM only when `to` is not empty).
+void door(Tes3Builder& b, std::uint32_t index, float x, float y, std::string_view to, float arrive)
+{
+    reference(b, index, "door", x, y);
+    b.sub("DODT", placement(arrive, arrive + 1, arrive + 2, 0.5f, 0.25f, 0.125f));
+    if (!to.empty())
+        b.text("DNAM", to);
+}
+std::vector<std::uint8_t> xtel(std::uint32_t partner, float arrive)
+{
+    return Fields().u32(partner).bytes(placement(arrive, arrive + 1, arrive + 2, 0.5f, 0.25f, 0.125f)).data();
+}
+// Persistent references of every interior, in order, then of the world cell.
+std::pair<std::vector<const Tes4Record*>, std::vector<const Tes4Record*>> doorsOf(const Tes4File& f)
+{
+    std::pair<std::vector<const Tes4Record*>, std::vector<const Tes4Record*>> d;
+    for (const Tes4Group* block : f.topGroup("CELL")->groups()) {
+        auto refs = block->groups()[0]->groups()[0]->groups()[0]->records();
+        d.first.insert(d.first.end(), refs.begin(), refs.end());
+    }
+    d.second = f.topGroup("WRLD")->groups()[0]->groups()[0]->groups()[0]->records();
+    return d;
+}
+const std::vector<std::uint8_t> kUnpaired(28, 0);
+
+TEST(TeleportDoors, PairsInteriorsWithTheExteriorAndExteriorsWithEachOther)
+{
+    World w;
+    w.add(w.c->tables.doors, "door", kDoor);
+    Tes3Builder b;
+    b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", "Vivec, Shop");
+    door(b, 1, 0, 0, "", 10);            // to the exterior
+    door(b, 2, 0, 0, "vivec, shop", 20); // to itself, other letter case: nobody
+    b.end();
+    b.record("CELL").sub("DATA", cellData(0, 0, 0));
+    door(b, 3, 10, 10, "Elsewhere", 30);   // nobody leads from there
+    door(b, 4, 20, 20, "Vivec, Shop", 40); // partner of door 1
+    door(b, 5, 30, 30, "", 50);            // exterior to exterior ...
+    door(b, 6, 40, 40, "", 60);            // ... pairs with this one
+    door(b, 7, 50, 50, "", 70);            // a third fits too, but comes late
+    b.end();
+    w.load(b);
+    modshift::parseCells(*w.c);
+    modshift::saveInteriorCells(*w.c);
+    modshift::saveWorldspace(*w.c);
+    const std::vector<std::uint8_t> before = w.c->out.bytes();
+    modshift::connectTeleportDoors(*w.c);
+    const std::vector<std::uint8_t>& after = w.c->out.bytes();
+    ASSERT_EQ(after.size(), before.size());
+    Tes4File f = w.output();
+    auto [in, ex] = doorsOf(f);
+    ASSERT_EQ(in.size(), 2u);
+    ASSERT_EQ(ex.size(), 5u);
+    EXPECT_EQ(in[0]->field("XTEL")->data, xtel(ex[1]->formId, 10));
+    EXPECT_EQ(ex[1]->field("XTEL")->data, xtel(in[0]->formId, 40));
+    EXPECT_EQ(in[1]->field("XTEL")->data, kUnpaired);
+    EXPECT_EQ(ex[0]->field("XTEL")->data, kUnpaired);
+    EXPECT_EQ(ex[2]->field("XTEL")->data, xtel(ex[3]->formId, 50));
+    EXPECT_EQ(ex[3]->field("XTEL")->data, xtel(ex[2]->formId, 60));
+    EXPECT_EQ(ex[4]->field("XTEL")->data, kUnpaired);
+    // Only XTEL data changed.
+    std::vector<std::uint8_t> masked = after;
+    for (const Tes4Record* r : f.allRecords())
+        if (const Tes4Subrecord* x = r->field("XTEL"))
+            std::fill_n(masked.begin() + static_cast<std::ptrdiff_t>(x->offset + 6), 28, 0);
+    EXPECT_EQ(masked, before);
+    EXPECT_EQ(w.c->teleportDoors, 7);
+}
+
+TEST(TeleportDoors, TableFullLeavesLaterDoorsWholeButUnpaired)
+{
+    World w;
+    w.add(w.c->tables.doors, "door", kDoor);
+    Tes3Builder b;
+    // Two interiors, so that no reference list overflows.
+    for (int cell = 0; cell < 2; ++cell) {
+        b.record("CELL").sub("DATA", cellData(1, 0, 0)).text("NAME", cell == 0 ? "A" : "B");
+        for (int i = 0; i < 5001; ++i)
+            door(b, static_cast<std::uint32_t>(i), 0, 0, cell == 0 ? "B" : "A", static_cast<float>(i));
+        b.end();
+    }
+    w.load(b);
+    Tes4File f = w.run();
+    EXPECT_EQ(countOf(w.text(), "Too many teleport doors!\nPress enter...\n"), 2u);
+    EXPECT_EQ(w.c->teleportDoors, 10000);
+    auto in = doorsOf(f).first;
+    ASSERT_EQ(in.size(), 10002u);
+    // The first 5001 doors of A pair with the first 5001 of B; B's last two
+    // never entered the table.
+    EXPECT_EQ(in[0]->field("XTEL")->u32(), in[5001]->formId);
+    EXPECT_EQ(in[4998]->field("XTEL")->u32(), in[9999]->formId);
+    EXPECT_EQ(in[5000]->field("XTEL")->u32(), 0u);
+    EXPECT_EQ(in[10000]->layout(), "NAME XTEL DATA");
+    EXPECT_EQ(in[10000]->field("XTEL")->data, kUnpaired);
+    EXPECT_EQ(in[10001]->field("XTEL")->data, kUnpaired);
+}
+
+} // namespace
+} // namespace lw::test
