@@ -52,6 +52,7 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
 
     // The summary against the plugin read back and the source counts of the plugin built above.
     const auto f = readTes4(inst.dir.readBytes("work/Mod_ob.esp"));
+    inst.dir.writeFile("work/Mod_ob.esp.first", inst.dir.readBytes("work/Mod_ob.esp"));
     ASSERT_TRUE(f.ok()) << f.error;
     std::map<std::string, std::pair<int, int>> expected = {{"STAT", {6, 0}}, {"SOUN", {2, 0}}, {"LTEX", {257, 0}},
                                                              {"SCPT", {1, 0}}};
@@ -68,6 +69,9 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
         rows[tag] = {source, written};
     EXPECT_EQ(rows, expected);
     EXPECT_TRUE(log.ends_with("\nmeshes: 1 converted, 1 reused, 2 failed\nfiles copied: 1\n")) << log;
+    // Same inputs, same plugin: a second run (now reusing the good mesh) writes the same bytes.
+    ASSERT_TRUE(inst.run("modshift", {"--no-wait", "Mod.esp"}).exitedWith(0));
+    EXPECT_EQ(inst.dir.readBytes("work/Mod_ob.esp"), inst.dir.readBytes("work/Mod_ob.esp.first"));
 }
 
 // Statuses as the shell sees them; help, version and wrong options leave

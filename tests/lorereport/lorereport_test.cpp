@@ -9,8 +9,7 @@
 #include <filesystem>
 #include <png.h>
 
-#include "support/program_runner.hpp"
-#include "support/temp_dir.hpp"
+#include "support/installation.hpp"
 #include "support/tes3_builder.hpp"
 
 namespace {
@@ -18,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using lw::test::Fields;
 using lw::test::RunResult;
-using lw::test::TempDir;
 using lw::test::Tes3Builder;
 
 // Flat land at height 0 with one raised row, so the shading has something to show.
@@ -76,38 +74,6 @@ std::vector<std::uint8_t> fixturePlugin()
     return b.bytes();
 }
 
-class LoreReport : public ::testing::Test {
-protected:
-    TempDir dir{"lorereport"};
-    fs::path prog;
-    fs::path plugin;
-
-    void SetUp() override
-    {
-        prog = dir.makeDir("prog");
-        fs::copy(LW_BIN_DIR, prog, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        dir.writeFile("prog/meshshift.ini", "A=" + (dir / "mw").string() + "\nB=none.bsa\nC=" +
-                                                (dir / "ob").string() + "\nD=conv\n");
-        dir.makeDir("mw");
-        // Meshes converted by an earlier run: modshift starts no meshshift.
-        dir.writeFile("ob/Meshes/conv/gate.nif", "mesh");
-        dir.writeFile("ob/Meshes/conv/stone.nif", "mesh");
-        plugin = dir.writeFile("mw/fixture.esp", fixturePlugin());
-        RunResult r = run("modshift", {plugin.string()});
-        ASSERT_TRUE(r.exitedWith(0)) << r.describe();
-    }
-
-    RunResult run(std::string_view program, const std::vector<std::string>& args)
-    {
-        lw::test::RunOptions options;
-        options.workingDir = dir.path();
-        options.timeout = std::chrono::seconds(60);
-        return lw::test::runProgram(lw::test::programPath(prog, program), args, options);
-    }
-
-    std::string converted() const { return (dir / "mw/fixture_ob.esp").string(); }
-};
-
 // The number printed after `label`, or -1.
 long numberAfter(const std::string& text, const std::string& label)
 {
@@ -117,10 +83,17 @@ long numberAfter(const std::string& text, const std::string& label)
     return std::strtol(text.c_str() + at + label.size(), nullptr, 10);
 }
 
-TEST_F(LoreReport, CountsAndMapsWhatTheConversionWrote)
+TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
 {
-    const std::string png = (dir / "map.png").string();
-    RunResult r = run("lorereport", {converted(), (dir / "ob").string(), "--map", png});
+    lw::test::Installation inst;
+    // Meshes converted by an earlier run: modshift starts no meshshift.
+    inst.dir.writeFile("ob/Data/Meshes/conv/gate.nif", "mesh");
+    inst.dir.writeFile("ob/Data/Meshes/conv/stone.nif", "mesh");
+    const fs::path plugin = inst.dir.writeFile("mw/Data Files/fixture.esp", fixturePlugin());
+    RunResult r = inst.modshift({plugin.string()});
+    ASSERT_TRUE(r.exitedWith(0)) << r.describe();
+    const std::string png = (inst.dir / "map.png").string();
+    r = inst.run("lorereport", {inst.source() + "/fixture_ob.esp", inst.target(), "--map", png});
     ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
     const std::string& out = r.out;
     EXPECT_NE(out.find("Masters: Oblivion.esm\n"), std::string::npos) << out;

@@ -23,7 +23,7 @@ std::size_t BsaBuilder::hashesAt() const
     std::size_t names = 0;
     for (const Entry& e : entries_)
         names += e.path.size() + 1;
-    return namesAt() + names;
+    return kRecordsAt + 12 * entries_.size() + names;
 }
 
 std::vector<std::uint8_t> BsaBuilder::build() const

@@ -17,19 +17,13 @@ public:
     BsaBuilder& add(std::string path, std::vector<std::uint8_t> data);
     BsaBuilder& add(std::string path, std::string_view text);
 
-    std::size_t size() const { return entries_.size(); }
-
     std::vector<std::uint8_t> build() const;
     void write(const std::filesystem::path& file) const;
 
-    // Where the parts of the built archive start, for tests that damage them.
-    static constexpr std::size_t kRecordsAt = 12;
-    std::size_t nameOffsetsAt() const { return kRecordsAt + 8 * entries_.size(); }
-    std::size_t namesAt() const { return kRecordsAt + 12 * entries_.size(); }
-    std::size_t hashesAt() const;
-    std::size_t dataAt() const { return hashesAt() + 8 * entries_.size(); }
-
 private:
+    static constexpr std::size_t kRecordsAt = 12;
+    std::size_t hashesAt() const;
+
     struct Entry {
         std::string path;
         std::vector<std::uint8_t> data;

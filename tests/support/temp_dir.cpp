@@ -1,7 +1,6 @@
 #include "support/temp_dir.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -12,16 +11,6 @@ namespace lw::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path relativePath(std::string_view relative)
-{
-    // Tests spell names with "/"; fs::path turns them into the native separator.
-    return fs::path(std::string(relative)).make_preferred();
-}
-
-} // namespace
-
 TempDir::TempDir(std::string_view label)
 {
     std::error_code ec;
@@ -31,10 +20,7 @@ TempDir::TempDir(std::string_view label)
     std::random_device entropy;
     std::mt19937_64 pick((static_cast<std::uint64_t>(entropy()) << 32) ^ entropy());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[17];
-        const auto value = static_cast<unsigned long long>(pick());
-        std::snprintf(suffix, sizeof suffix, "%016llx", value);
-        fs::path candidate = base / (std::string(label) + "-" + suffix);
+        fs::path candidate = base / (std::string(label) + "-" + std::to_string(pick()));
         // create_directory is false when the name is taken: try another one.
         if (fs::create_directory(candidate, ec) && !ec) {
             root_ = fs::canonical(candidate);
@@ -50,9 +36,10 @@ TempDir::~TempDir()
     fs::remove_all(root_, ec); // nothing sensible to do about a failure here
 }
 
+// Tests spell names with "/"; make_preferred turns them into the native separator.
 fs::path TempDir::operator/(std::string_view relative) const
 {
-    return root_ / relativePath(relative);
+    return root_ / fs::path(std::string(relative)).make_preferred();
 }
 
 fs::path TempDir::makeDir(std::string_view relative) const
@@ -69,9 +56,8 @@ fs::path TempDir::writeFile(std::string_view relative, std::string_view text) co
 
 fs::path TempDir::writeFile(std::string_view relative, const std::vector<std::uint8_t>& bytes) const
 {
-    fs::path full = *this / relative;
-    writeFileBytes(full, bytes);
-    return full;
+    writeFileBytes(*this / relative, bytes);
+    return *this / relative;
 }
 
 std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const
@@ -81,8 +67,8 @@ std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const
 
 std::string TempDir::readText(std::string_view relative) const
 {
-    std::vector<std::uint8_t> bytes = readBytes(relative);
-    return std::string(bytes.begin(), bytes.end());
+    const std::vector<std::uint8_t> bytes = readBytes(relative);
+    return {bytes.begin(), bytes.end()};
 }
 
 bool TempDir::exists(std::string_view relative) const
@@ -94,10 +80,9 @@ bool TempDir::exists(std::string_view relative) const
 std::vector<std::string> TempDir::listFiles() const
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
         if (entry.is_regular_file())
             names.push_back(fs::relative(entry.path(), root_).generic_string());
-    }
     std::sort(names.begin(), names.end());
     return names;
 }

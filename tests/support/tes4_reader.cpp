@@ -36,8 +36,7 @@ struct Walker {
 
     bool fail(std::string message)
     {
-        if (error.empty())
-            error = std::move(message);
+        error = error.empty() ? std::move(message) : error;
         return false;
     }
 
@@ -60,7 +59,6 @@ struct Walker {
                     return fail("subrecord " + s.tag + " at " + hex(pos) +
                                 " after XXXX has length " + std::to_string(length) + ", not 0");
                 length = pendingSize;
-                s.oversized = true;
                 pending = false;
             }
             pos += 6;
@@ -100,9 +98,7 @@ struct Walker {
         r.data.assign(b.begin() + static_cast<std::ptrdiff_t>(pos + 20),
                       b.begin() + static_cast<std::ptrdiff_t>(pos + 20 + r.dataSize));
         r.compressed = (r.flags & 0x00040000u) != 0;
-        if (r.compressed)
-            return true;
-        return readSubrecords(r);
+        return r.compressed || readSubrecords(r);
     }
 
     // Reads entries from pos to end; returns false at the first problem.
@@ -121,7 +117,6 @@ struct Walker {
                 g.size = le(b, pos + 4, 4);
                 g.label = le(b, pos + 8, 4);
                 g.groupType = le(b, pos + 12, 4);
-                g.stamp = le(b, pos + 16, 4);
                 if (g.size < 20)
                     return fail("group at " + hex(pos) + " has size " + std::to_string(g.size));
                 if (end - pos < g.size)
@@ -144,14 +139,16 @@ struct Walker {
     }
 };
 
-void collect(const std::vector<Tes4Entry>& entries, std::vector<const Tes4Record*>& out)
+std::vector<const Tes4Record*> collect(const std::vector<Tes4Entry>& entries, std::string_view tag = {},
+                                       std::vector<const Tes4Record*> out = {})
 {
     for (const Tes4Entry& e : entries) {
         if (e.isGroup)
-            collect(e.group.children, out);
-        else
+            out = collect(e.group.children, tag, std::move(out));
+        else if (tag.empty() || e.record.tag == tag)
             out.push_back(&e.record);
     }
+    return out;
 }
 
 std::vector<const Tes4Group*> groupsOf(const std::vector<Tes4Entry>& entries)
@@ -165,9 +162,7 @@ std::vector<const Tes4Group*> groupsOf(const std::vector<Tes4Entry>& entries)
 
 Tes4File finish(Walker& w, Tes4File f)
 {
-    f.counted = w.counted;
-    f.maxDepth = w.maxDepth;
-    f.error = w.error;
+    f.counted = w.counted, f.maxDepth = w.maxDepth, f.error = w.error;
     return f;
 }
 
@@ -210,13 +205,7 @@ std::string Tes4Record::layout() const
     return s;
 }
 
-std::string Tes4Group::labelTag() const
-{
-    std::string s(4, '\0');
-    for (std::size_t i = 0; i < 4; ++i)
-        s[i] = static_cast<char>((label >> (8 * i)) & 0xFF);
-    return s;
-}
+std::string Tes4Group::labelTag() const { return std::string(reinterpret_cast<const char*>(&label), 4); }
 std::vector<const Tes4Record*> Tes4Group::records() const
 {
     std::vector<const Tes4Record*> out;
@@ -226,12 +215,7 @@ std::vector<const Tes4Record*> Tes4Group::records() const
     return out;
 }
 std::vector<const Tes4Group*> Tes4Group::groups() const { return groupsOf(children); }
-std::vector<const Tes4Record*> Tes4Group::allRecords() const
-{
-    std::vector<const Tes4Record*> out;
-    collect(children, out);
-    return out;
-}
+std::vector<const Tes4Record*> Tes4Group::allRecords() const { return collect(children); }
 
 const Tes4Group* Tes4File::topGroup(std::string_view labelTag) const
 {
@@ -241,20 +225,8 @@ const Tes4Group* Tes4File::topGroup(std::string_view labelTag) const
     return nullptr;
 }
 std::vector<const Tes4Group*> Tes4File::topGroups() const { return groupsOf(entries); }
-std::vector<const Tes4Record*> Tes4File::allRecords() const
-{
-    std::vector<const Tes4Record*> out;
-    collect(entries, out);
-    return out;
-}
-std::vector<const Tes4Record*> Tes4File::allRecords(std::string_view tag) const
-{
-    std::vector<const Tes4Record*> out;
-    for (const Tes4Record* r : allRecords())
-        if (r->tag == tag)
-            out.push_back(r);
-    return out;
-}
+std::vector<const Tes4Record*> Tes4File::allRecords() const { return collect(entries); }
+std::vector<const Tes4Record*> Tes4File::allRecords(std::string_view tag) const { return collect(entries, tag); }
 const Tes4Record* Tes4File::byFormId(std::uint32_t formId) const
 {
     for (const Tes4Record* r : allRecords())
@@ -294,14 +266,6 @@ Tes4File readTes4Body(std::span<const std::uint8_t> bytes)
     Tes4File f;
     w.readEntries(0, bytes.size(), f.entries, 0);
     return finish(w, std::move(f));
-}
-
-std::uint32_t tagValue(std::string_view tag)
-{
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<std::uint8_t>(tag[static_cast<std::size_t>(i)]);
-    return v;
 }
 
 } // namespace lw::test

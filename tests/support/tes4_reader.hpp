@@ -23,7 +23,6 @@ namespace lw::test {
 struct Tes4Subrecord {
     std::string tag;
     std::size_t offset = 0;        // file offset of the subrecord header
-    bool oversized = false;        // preceded by an XXXX size subrecord
     std::vector<std::uint8_t> data;
 
     std::size_t size() const { return data.size(); }
@@ -68,7 +67,6 @@ struct Tes4Group {
     std::uint32_t size = 0;
     std::uint32_t label = 0;
     std::uint32_t groupType = 0;
-    std::uint32_t stamp = 0;
     std::vector<Tes4Entry> children; // records and groups, in file order
 
     std::string labelTag() const; // the label as four characters
@@ -110,7 +108,5 @@ Tes4File readTes4(std::span<const std::uint8_t> bytes);
 // Reads a sequence of records and groups with no file header (for writer
 // output that has none); no count check.
 Tes4File readTes4Body(std::span<const std::uint8_t> bytes);
-
-std::uint32_t tagValue(std::string_view tag); // "STAT" as a label value
 
 } // namespace lw::test
