@@ -107,7 +107,9 @@ void logMeshFailure(Conversion& c, std::string_view model, std::optional<int> st
         c.log.meshFailed(model, "not found in the source data folder or the archive");
         return;
     }
-    c.log.meshFailed(model, "meshshift ended with status " + std::to_string(*status));
+    // Windows reports meshshift's -1 as -1, POSIX as 255: the low byte reads
+    // the same on both, so logs of one mod compare across systems.
+    c.log.meshFailed(model, "meshshift ended with status " + std::to_string(*status & 0xFF));
 }
 
 std::string conversionLogText(const Conversion& c)
