@@ -1,12 +1,9 @@
 // The collision step on meshes built by the fixture builder, read back by the
 // independent reader. Expected values are worked by hand in the comments.
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <string>
 
 #include "collision/collision_fixture.hpp"
-#include "meshshift/collision/collision_step.hpp"
 
 namespace lw::meshshift::collision::test {
 namespace {
@@ -25,12 +22,30 @@ B::TriShapeData triangle(B::Vec3 a, B::Vec3 b, B::Vec3 c)
     return d;
 }
 
-B::AVObject placed(B::Vec3 translation, std::array<float, 9> rotation = {1, 0, 0, 0, 1, 0, 0, 0, 1})
+const B::TriShapeData kUnit = triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+
+// A quarter turn about z: (x, y, z) -> (-y, x, z).
+constexpr std::array<float, 9> kQuarterTurn{0, -1, 0, 1, 0, 0, 0, 0, 1};
+constexpr std::array<float, 9> kUnturned{1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+B::AVObject placed(B::Vec3 translation, std::array<float, 9> rotation = kUnturned, float scale = 1, std::uint16_t flags = 0)
 {
     B::AVObject av;
     av.translation = translation;
     av.rotation = rotation;
+    av.scale = scale;
+    av.flags = flags;
     return av;
+}
+
+const B::AVObject kHidden = placed({}, kQuarterTurn, 1, 1);
+
+void setOptions(MeshJob& job, std::int32_t material, std::int32_t layer, std::int32_t motion, std::int32_t quality)
+{
+    job.options.material = material;
+    job.options.layer = layer;
+    job.options.motionSystem = motion;
+    job.options.quality = quality;
 }
 
 // Root NiNode `name` with shapes and nodes added below it.
@@ -38,7 +53,7 @@ struct Scene {
     B nif;
     std::uint32_t root;
     explicit Scene(std::string name = "Scene") { root = nif.add(B::named<B::Node>(std::move(name))); }
-    std::uint32_t shape(std::uint32_t parent, B::TriShapeData data, B::AVObject av = B::AVObject())
+    std::uint32_t shape(std::uint32_t parent, B::TriShapeData data = kUnit, B::AVObject av = B::AVObject())
     {
         B::TriShape t;
         static_cast<B::AVObject&>(t) = av;
@@ -70,9 +85,8 @@ void expectLinksInRange(const Nif20File& f)
     for (const Nif20Block& b : f.blocks)
         for (const char* key : {"children", "extraData", "controller", "collision", "properties", "data", "target",
                                 "body", "shape", "subShapes", "stripsData", "sequences", "objectPalette"})
-            for (double v : b.has(key) ? b.all(key) : std::vector<double>{}) {
+            for (double v : b.has(key) ? b.all(key) : std::vector<double>{})
                 EXPECT_TRUE(v == kNone || v < static_cast<double>(f.blocks.size())) << b.type << "." << key;
-            }
 }
 
 TEST(CollisionStep, StaticGetsStripsCollisionFromItsShapes)
@@ -96,6 +110,7 @@ TEST(CollisionStep, StaticGetsStripsCollisionFromItsShapes)
     const Nif20Block& body = linked(f, linked(f, root.u("collision")).u("body"));
     EXPECT_EQ(body.u("layer"), 1u);
     EXPECT_EQ(body.u("motionSystem"), 7u);
+    EXPECT_EQ(body.f("maxAngularVelocity"), static_cast<double>(31.4159f)); // the game's own default
     const Nif20Block& shape = linked(f, body.u("shape"));
     EXPECT_EQ(shape.u("material"), 9u);
     const Nif20Block& data = linked(f, shape.links("stripsData").at(0));
@@ -103,17 +118,6 @@ TEST(CollisionStep, StaticGetsStripsCollisionFromItsShapes)
     EXPECT_EQ(data.all("points"), (std::vector<double>{1, 2, 0, 0, 4, 4, 5, 3}));
     EXPECT_EQ(data.u("numTriangles"), 6u);
     EXPECT_EQ(data.all("centre"), (std::vector<double>{1, 2, 3}));
-}
-
-// A quarter turn about z: (x, y, z) -> (-y, x, z).
-constexpr std::array<float, 9> kQuarterTurn{0, -1, 0, 1, 0, 0, 0, 0, 1};
-
-B::AVObject scaled(B::Vec3 translation, std::array<float, 9> rotation, float scale, std::uint16_t flags = 0)
-{
-    B::AVObject av = placed(translation, rotation);
-    av.scale = scale;
-    av.flags = flags;
-    return av;
 }
 
 struct CoverCase {
@@ -128,38 +132,36 @@ struct CoverCase {
 const CoverCase kCoverCases[] = {
     {"nested static: shapes two and three levels down below a turned, scaled, moved node",
      [](Scene& s) {
-         const auto a = s.node(s.root, scaled({10, 0, 0}, kQuarterTurn, 2));
+         const auto a = s.node(s.root, placed({10, 0, 0}, kQuarterTurn, 2));
          const auto b = s.node(a, placed({0, 5, 0}));
          // (0,0,0) -> +(1,0,0) -> +(0,5,0) = (1,5,0) -> turn (-5,1,0) x2 (-10,2,0) +(10,0,0) = (0,2,0)
          s.shape(b, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), placed({1, 0, 0}));
          s.shape(a, triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}));
-         s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), scaled({}, kQuarterTurn, 1, 1)); // hidden
+         s.shape(s.root, kUnit, kHidden);
      },
      1, {0, 2, 0, 0, 4, 0, -2, 2, 0, 10, 0, 0, 10, 2, 0, 10, 0, 2}, 3},
     {"every RootCollisionNode gives strips, at any depth, and none is written",
      [](Scene& s) {
-         s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+         s.shape(s.root);
          const auto first = s.node(s.root, placed({0, 0, 100}), true);
-         const auto inner = s.node(first, scaled({0, 0, 0}, kQuarterTurn, 3));
-         s.shape(inner, triangle({1, 0, 0}, {0, 1, 0}, {0, 0, 1}), scaled({}, kQuarterTurn, 1, 1)); // hidden counts here
-         const auto second = s.node(s.root, placed({7, 0, 0}), true);
-         s.shape(second, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+         const auto inner = s.node(first, placed({0, 0, 0}, kQuarterTurn, 3));
+         s.shape(inner, triangle({1, 0, 0}, {0, 1, 0}, {0, 0, 1}), kHidden); // hidden counts here
+         s.shape(s.node(s.root, placed({7, 0, 0}), true));
      },
      // (1,0,0) -> turn (0,1,0) -> turn (-1,0,0) x3 (-3,0,0) +(0,0,100)
      1, {-3, 0, 100, 0, -3, 100, 0, 0, 103, 7, 0, 0, 8, 0, 0, 7, 1, 0}, 1},
     {"a scene with only a hidden shape gets an empty strip",
-     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), scaled({}, kQuarterTurn, 1, 1)); },
+     [](Scene& s) { s.shape(s.root, kUnit, kHidden); },
      1, {}, 1},
     {"weapon with a turned grandparent: its box surrounds the drawn shape",
      [](Scene& s) {
-         const auto grand = s.node(s.root, placed({0, 0, 7}, kQuarterTurn));
-         const auto parent = s.node(grand, placed({7, 0, 0}));
+         const auto parent = s.node(s.node(s.root, placed({0, 0, 7}, kQuarterTurn)), placed({7, 0, 0}));
          // (0,0,0),(14,0,0),(0,7,0) -> (7,0,0),(21,0,0),(7,7,0) -> (0,7,7),(0,21,7),(-7,7,7)
          s.shape(parent, triangle({0, 0, 0}, {14, 0, 0}, {0, 7, 0}));
      },
      5, {-0.5, 2, 1, 0.5, 1, 0}, 3},
     {"a scaled shape's box is scaled with it, wholly below zero in x",
-     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {7, 0, 0}, {0, 14, 0}), scaled({-14, 0, 0}, kQuarterTurn, 2)); },
+     [](Scene& s) { s.shape(s.root, triangle({0, 0, 0}, {7, 0, 0}, {0, 14, 0}), placed({-14, 0, 0}, kQuarterTurn, 2)); },
      // (0,0,0) -> (-14,0,0); (7,0,0) -> (-14,14,0); (0,14,0) -> (-42,0,0): x -42..-14, y 0..14
      4, {-4, 1, 0, 2, 1, 0}, 1},
 };
@@ -172,7 +174,7 @@ TEST(CollisionStep, CollisionCoversTheWholeDrawnObject)
         Scene s;
         c.build(s);
         ASSERT_TRUE(fx.load(s.nif));
-        fx.options(0, c.layer, 7, 1);
+        setOptions(fx.job, 0, c.layer, 7, 1);
         Nif20File f = fx.convert();
         expectLinksInRange(f);
         EXPECT_TRUE(f.ofType("RootCollisionNode").empty());
@@ -200,15 +202,16 @@ TEST(CollisionStep, DoorGetsTheTemplateRootAndTheAnimationGraph)
 {
     CollisionFixture fx;
     Scene s("DoorPanel1"); // 10 characters under the template root "Door" (4)
-    s.shape(s.root, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+    s.shape(s.root);
     ASSERT_TRUE(fx.load(s.nif));
-    fx.options(12, 2, 6, 2);
+    setOptions(fx.job, 12, 2, 6, 2);
     Nif20File f = fx.convert();
     expectLinksInRange(f);
     // Appended: root, BSX, UPB, 14 graph blocks, box, convex, list, body, object = 22.
     const std::uint32_t oldRoot = 22;
     ASSERT_EQ(f.blocks.size(), 25u);
     EXPECT_EQ(f.blocks[0].s("name"), "Door");
+    EXPECT_EQ(f.blocks[0].u("flags"), 14u);
     EXPECT_EQ(f.blocks[0].links("children"), (std::vector<std::uint32_t>{oldRoot}));
     EXPECT_EQ(linked(f, f.blocks[oldRoot].u("collision")).u("target"), oldRoot);
     const Nif20Block& palette = f.blocks[7];
@@ -246,33 +249,42 @@ TEST(CollisionStep, SceneWhoseRootIsNoNodeGetsTheTemplateParentAsBlockZero)
 
 TEST(CollisionStep, CapacitiesKeepTheirMessages)
 {
-    struct Case {
-        const char* name;
-        std::int32_t layer;
-        std::function<void(Scene&)> build;
-        const char* messages;
-    };
-    B::TriShapeData big = triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    B::TriShapeData big = kUnit;
     big.triangles.assign(4096, {0, 1, 2});
-    const Case cases[] = {
-        {"101 boxes", 5,
-         [](Scene& s) {
-             const auto deep = s.node(s.node(s.root)); // counted at any depth
+    const std::tuple<std::int32_t, std::function<void(Scene&)>, const char*> cases[] = {
+        {5,
+         [](Scene& s) { // 101 boxes, counted at any depth
+             const auto deep = s.node(s.node(s.root));
              for (int i = 0; i < 101; ++i)
-                 s.shape(i % 2 ? s.root : deep, triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+                 s.shape(i % 2 ? s.root : deep);
          },
          "too many boxes!\nerror building Havok data\n"},
-        {"4096 triangles in a nested shape", 1, [&](Scene& s) { s.shape(s.node(s.root), big); },
+        {1, [&](Scene& s) { s.shape(s.node(s.root), big); },
          "too many triangles!\nerror in collision strips data!\nerror building Havok data\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [layer, build, messages] : cases) {
         CollisionFixture fx;
         Scene s;
-        c.build(s);
+        build(s);
         ASSERT_TRUE(fx.load(s.nif));
-        fx.options(0, c.layer, 4, 3);
-        EXPECT_EQ(buildCollision(fx.job), -1) << c.name;
-        EXPECT_EQ(fx.console.captured(), c.messages) << c.name;
+        setOptions(fx.job, 0, layer, 4, 3);
+        EXPECT_EQ(buildCollision(fx.job), -1) << messages;
+        EXPECT_EQ(fx.console.captured(), messages);
+    }
+}
+
+TEST(ShippedTemplate, IsWholeAndEveryShortenedCopyIsRefused)
+{
+    const std::vector<std::uint8_t> bytes = meshshift::testing::buildTestTemplate();
+    const Nif20File whole = lw::test::readNif20(bytes);
+    EXPECT_TRUE(whole.complete) << whole.error;
+    EXPECT_EQ(whole.bytesLeft, 0u);
+    for (std::size_t n = 0; n + 8 < bytes.size(); n += 7) {
+        Console console = Console::capturing();
+        TemplateTable templ;
+        templ.image.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        ASSERT_EQ(readTemplate(console, templ), -1) << "accepted a template cut at " << n;
+        EXPECT_FALSE(console.captured().empty());
     }
 }
 

@@ -66,26 +66,16 @@ TEST(RecordTable, FirstMatchWinsAndFormIdZeroNeverMatches)
 
 // Whole runs over plugins whose container holds items of every converted
 // type: each keeps its place in the container, in NPCO order.
-struct SucceedingMeshes : lw::test::FakePlatform {
-    std::optional<int> runProcess(std::string_view commandLine) override
-    {
-        started.emplace_back(commandLine);
-        return 0;
-    }
-};
-
 TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
 {
-    struct Case {
-        std::vector<std::string> contents;
-        std::vector<std::string> groupsBeforeDoors; // top groups from BOOK up to DOOR
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        // contents; the top groups from BOOK up to DOOR
         {{"misc_a", "light_b", "weap_c", "book_d", "bonemold_chuzei_helm"}, {"BOOK", "DOOR"}},
         {{"book_d", "bonemold_chuzei_helm"}, {"BOOK", "CONT", "DOOR"}}, // nothing later: the container stays in place
     };
-    for (const Case& k : cases) {
-        SucceedingMeshes p;
+    for (const auto& [contents, groups] : cases) {
+        lw::test::FakePlatform p;
+        p.exitStatus = 0;
         p.put("/prog/meshshift.ini", "Morrowind=/mw\nArchive=M.bsa\nOblivion=/ob\nFolder=c\n");
         Tes3Builder b;
         b.header("me", "");
@@ -97,31 +87,27 @@ TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
         b.record("ARMO").text("NAME", "bonemold_chuzei_helm").text("MODL", "a.nif").sub("AODT", Fields().zeros(24)).end();
         b.record("DOOR").text("NAME", "door_f").text("MODL", "d.nif").end();
         auto& chest = b.record("CONT").text("NAME", "chest").text("MODL", "c.nif");
-        for (std::size_t i = 0; i < k.contents.size(); ++i)
-            chest.sub("NPCO", Fields().i32(static_cast<std::int32_t>(i + 1)).fixed(k.contents[i], 32));
-        chest.end();
+        for (std::size_t i = 0; i < contents.size(); ++i)
+            chest.sub("NPCO", Fields().i32(static_cast<std::int32_t>(i + 1)).fixed(contents[i], 32));
         p.files["/m/C.esp"] = b.bytes();
         Console console = Console::capturing();
-        const std::vector<std::string> args = {"/prog/modshift", "/m/C.esp"};
-        runModshift(args, p, console);
+        runModshift(std::vector<std::string>{"/prog/modshift", "/m/C.esp"}, p, console);
         lw::test::Tes4File f = lw::test::readTes4(p.files["/m/C_ob.esp"]);
         ASSERT_TRUE(f.ok()) << f.error << console.captured();
         auto records = f.allRecords("CONT");
         ASSERT_EQ(records.size(), 1u) << console.captured();
-        ASSERT_EQ(records[0]->count("CNTO"), k.contents.size()) << console.captured();
-        for (std::size_t i = 0; i < k.contents.size(); ++i) {
+        ASSERT_EQ(records[0]->count("CNTO"), contents.size()) << console.captured();
+        for (std::size_t i = 0; i < contents.size(); ++i) {
             const lw::test::Tes4Record* item = f.byFormId(records[0]->field("CNTO", i)->u32(0));
-            ASSERT_NE(item, nullptr) << k.contents[i];
-            EXPECT_EQ(item->field("EDID")->text(), "0" + convertIdentifier(k.contents[i]));
+            ASSERT_NE(item, nullptr) << contents[i];
+            EXPECT_EQ(item->field("EDID")->text(), "0" + convertIdentifier(contents[i]));
             EXPECT_EQ(records[0]->field("CNTO", i)->u32(4), i + 1);
         }
         std::vector<std::string> order;
-        for (const lw::test::Tes4Group* g : f.topGroups()) {
-            const std::string tag = g->labelTag();
-            if ((tag == "BOOK" || !order.empty()) && (order.empty() || order.back() != "DOOR"))
-                order.push_back(tag);
-        }
-        EXPECT_EQ(order, k.groupsBeforeDoors) << k.contents[0];
+        for (const lw::test::Tes4Group* g : f.topGroups())
+            if ((g->labelTag() == "BOOK" || !order.empty()) && (order.empty() || order.back() != "DOOR"))
+                order.push_back(g->labelTag());
+        EXPECT_EQ(order, groups) << contents[0];
     }
 }
 
