@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.hpp"
@@ -49,25 +50,16 @@ struct Dds {
     std::uint32_t texel(std::uint32_t x, std::uint32_t y) const { return word(bytes, 128 + 4 * (y * width + x)); }
 };
 
-TEST(ShippedTextures, TheTemplateNormalMapIsFlatWithAFullMipChain)
+TEST(ShippedTextures, FlatNormalMapWithAFullMipChainAndAVisibleIcon)
 {
-    Dds d("template_n.dds");
-    EXPECT_EQ(d.width, 16u);
-    EXPECT_EQ(d.height, 16u);
-    EXPECT_EQ(d.levels, 5u) << "16, 8, 4, 2, 1";
-    for (std::size_t at = 128; at + 4 <= d.bytes.size(); at += 4)
-        ASSERT_EQ(word(d.bytes, at), 0x008080FFu) << "normal (0, 0, 1) everywhere, matte, at " << at;
-}
-
-TEST(ShippedTextures, ThePlaceholderIconIsIconSizedAndVisible)
-{
-    Dds d("iconWeap.dds");
-    EXPECT_EQ(d.width, 64u);
-    EXPECT_EQ(d.height, 64u);
-    EXPECT_EQ(d.levels, 1u);
-    EXPECT_EQ(d.texel(0, 0) >> 24, 0u) << "transparent corner";
-    EXPECT_EQ(d.texel(5, 32) >> 24, 255u) << "opaque frame";
-    EXPECT_EQ(d.texel(31, 32) >> 24, 255u) << "opaque stroke";
+    const Dds normal("template_n.dds"), icon("iconWeap.dds");
+    EXPECT_EQ(std::tie(normal.width, normal.height, normal.levels), std::make_tuple(16u, 16u, 5u)); // 16, 8, 4, 2, 1
+    for (std::size_t at = 128; at + 4 <= normal.bytes.size(); at += 4)
+        ASSERT_EQ(word(normal.bytes, at), 0x008080FFu) << "normal (0, 0, 1) everywhere, matte, at " << at;
+    EXPECT_EQ(std::tie(icon.width, icon.height, icon.levels), std::make_tuple(64u, 64u, 1u));
+    // Alpha of a corner, the frame and the stroke.
+    EXPECT_EQ(std::make_tuple(icon.texel(0, 0) >> 24, icon.texel(5, 32) >> 24, icon.texel(31, 32) >> 24),
+              std::make_tuple(0u, 255u, 255u));
 }
 
 } // namespace

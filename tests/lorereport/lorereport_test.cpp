@@ -36,16 +36,13 @@ void flatLand(Tes3Builder& b, int x, int y)
     b.end();
 }
 
-void ref(Tes3Builder& b, std::uint32_t index, std::string_view name, float x, float y)
+// A reference; with a destination (empty: none) it is a teleport door.
+void ref(Tes3Builder& b, std::uint32_t index, std::string_view name, float x, float y, const char* destination = nullptr)
 {
-    b.u32("FRMR", index).text("NAME", name).sub("DATA", Fields().f32(x).f32(y).f32(0).zeros(12));
-}
-
-void door(Tes3Builder& b, std::uint32_t index, float x, float y, std::string_view destination)
-{
-    b.u32("FRMR", index).text("NAME", "gate");
-    b.sub("DODT", Fields().f32(100).f32(100).f32(0).zeros(12));
-    if (!destination.empty())
+    b.u32("FRMR", index).text("NAME", name);
+    if (destination)
+        b.sub("DODT", Fields().f32(100).f32(100).f32(0).zeros(12));
+    if (destination && *destination)
         b.text("DNAM", destination);
     b.sub("DATA", Fields().f32(x).f32(y).f32(0).zeros(12));
 }
@@ -60,27 +57,18 @@ std::vector<std::uint8_t> fixturePlugin()
     b.record("DOOR").text("NAME", "gate").text("MODL", "gate.nif").end();
     b.record("STAT").text("NAME", "stone").text("MODL", "stone.nif").end();
     b.record("CELL").text("NAME", "Hut").sub("DATA", Fields().u32(1).i32(0).i32(0));
-    door(b, 1, 0, 0, "");
+    ref(b, 1, "gate", 0, 0, "");
     ref(b, 2, "stone", 10, 10);
     b.end();
     for (int x = 0; x < 2; ++x) {
         b.record("CELL").text("NAME", "").sub("DATA", Fields().u32(0).i32(x).i32(0)).text("RGNN", "Moor");
         ref(b, 10 + static_cast<std::uint32_t>(x), "stone", static_cast<float>(x * 8192 + 1000), 1000);
         if (x == 1)
-            door(b, 20, 8192 + 6000, 6000, "Hut");
+            ref(b, 20, "gate", 8192 + 6000, 6000, "Hut");
         b.end();
         flatLand(b, x, 0);
     }
     return b.bytes();
-}
-
-// The number printed after `label`, or -1.
-long numberAfter(const std::string& text, const std::string& label)
-{
-    std::size_t at = text.find(label);
-    if (at == std::string::npos)
-        return -1;
-    return std::strtol(text.c_str() + at + label.size(), nullptr, 10);
 }
 
 TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
@@ -95,19 +83,14 @@ TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
     const std::string png = (inst.dir / "map.png").string();
     r = inst.run("lorereport", {inst.source() + "/fixture_ob.esp", inst.target(), "--map", png});
     ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
-    const std::string& out = r.out;
-    EXPECT_NE(out.find("Masters: Oblivion.esm\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(": ok\n"), std::string::npos) << out; // the header's count matches
     // Two exterior TES3 cells give 8 TES4 cells; with the interior and the
     // persistent world cell that is 10 CELL records, and 8 LAND records.
-    const std::vector<std::pair<std::string, long>> numbers = {
-        {"  CELL ", 10}, {"  LAND ", 8}, {"  STAT ", 1}, {"  DOOR ", 1}, {"interior persistent ", 1},
-        {"interior temporary ", 1}, {"exterior persistent ", 1}, {"exterior temporary ", 2}, {"0Moor", 4}};
-    for (const auto& [label, value] : numbers)
-        EXPECT_EQ(numberAfter(out, label), value) << label << "\n" << out;
-    EXPECT_NE(out.find("Teleport doors: 2 (2 paired, 0 unpaired)"), std::string::npos) << out;
-    EXPECT_NE(out.find("mesh        2 named,    2 present"), std::string::npos) << out;
-
+    for (const char* line : {"Masters: Oblivion.esm\n", "  CELL     10\n", "  DOOR      1\n", "  LAND      8\n",
+                             "  STAT      1\n", ": ok\n", "Form identifiers: 31 new, 0x01000CE6 to 0x01000D04,",
+                             "  interior persistent 1, interior temporary 1\n  exterior persistent 1, exterior temporary 2\n",
+                             "Teleport doors: 2 (2 paired, 0 unpaired)\n", "  0Moor                              4 outline points",
+                             "  mesh        2 named,    2 present\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << image.message;
