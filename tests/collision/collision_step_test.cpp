@@ -40,14 +40,6 @@ B::AVObject placed(B::Vec3 translation, std::array<float, 9> rotation = kUnturne
 
 const B::AVObject kHidden = placed({}, kQuarterTurn, 1, 1);
 
-void setOptions(MeshJob& job, std::int32_t material, std::int32_t layer, std::int32_t motion, std::int32_t quality)
-{
-    job.options.material = material;
-    job.options.layer = layer;
-    job.options.motionSystem = motion;
-    job.options.quality = quality;
-}
-
 // Root NiNode `name` with shapes and nodes added below it.
 struct Scene {
     B nif;
@@ -73,11 +65,8 @@ struct Scene {
     }
 };
 
-const Nif20Block& linked(const Nif20File& f, std::uint32_t link)
-{
-    EXPECT_LT(link, f.blocks.size());
-    return f.blocks.at(link);
-}
+// The linked block; a link past the blocks fails the test.
+const Nif20Block& linked(const Nif20File& f, std::uint32_t link) { return f.blocks.at(link); }
 
 // Every link of the kinds the step sets names a written block or none.
 void expectLinksInRange(const Nif20File& f)
@@ -174,7 +163,7 @@ TEST(CollisionStep, CollisionCoversTheWholeDrawnObject)
         Scene s;
         c.build(s);
         ASSERT_TRUE(fx.load(s.nif));
-        setOptions(fx.job, 0, c.layer, 7, 1);
+        fx.job.options.layer = c.layer;
         Nif20File f = fx.convert();
         expectLinksInRange(f);
         EXPECT_TRUE(f.ofType("RootCollisionNode").empty());
@@ -204,7 +193,10 @@ TEST(CollisionStep, DoorGetsTheTemplateRootAndTheAnimationGraph)
     Scene s("DoorPanel1"); // 10 characters under the template root "Door" (4)
     s.shape(s.root);
     ASSERT_TRUE(fx.load(s.nif));
-    setOptions(fx.job, 12, 2, 6, 2);
+    fx.job.options.layer = 2;
+    fx.job.options.material = 12;
+    fx.job.options.quality = 2;
+    fx.job.options.motionSystem = 6;
     Nif20File f = fx.convert();
     expectLinksInRange(f);
     // Appended: root, BSX, UPB, 14 graph blocks, box, convex, list, body, object = 22.
@@ -267,7 +259,9 @@ TEST(CollisionStep, CapacitiesKeepTheirMessages)
         Scene s;
         build(s);
         ASSERT_TRUE(fx.load(s.nif));
-        setOptions(fx.job, 0, layer, 4, 3);
+        fx.job.options.layer = layer;
+        fx.job.options.quality = 3;
+        fx.job.options.motionSystem = 4;
         EXPECT_EQ(buildCollision(fx.job), -1) << messages;
         EXPECT_EQ(fx.console.captured(), messages);
     }
