@@ -27,11 +27,8 @@ TEST(BsaArchive, LooksUpNamesInAnyCaseButNotWithOtherSlashes)
     const std::vector<std::pair<std::string, std::optional<std::string>>> lookups = {
         {"Textures\\TX_Z_AZ.DDS", "z"}, {"textures\\tx_z_az.dds", "z"}, {"MESHES\\A.NIF", "mesh a"},
         {"textures/tx_z_az.dds", std::nullopt}, {"textures\\tx_z_a.dds", std::nullopt}};
-    for (const auto& [name, expected] : lookups) {
-        std::string query = name;
-        auto bytes = archive.read(query);
-        EXPECT_EQ(bytes, expected ? std::optional(bytesOf(*expected)) : std::nullopt) << name;
-    }
+    for (auto [name, expected] : lookups)
+        EXPECT_EQ(archive.read(name), expected ? std::optional(bytesOf(*expected)) : std::nullopt) << name;
     std::string extracted = "TEXTURES\\TX_Z_AZ.DDS";
     EXPECT_EQ(archive.extract(extracted, "out.dds"), 0);
     EXPECT_EQ(platform.textOf("out.dds"), "z");
@@ -69,10 +66,9 @@ TEST(Config, FourValuesByPosition)
         platform.put("lw.ini", row.text);
         Config config;
         EXPECT_EQ(readConfig(platform, console, "lw.ini", config), row.result) << row.text;
-        EXPECT_EQ(config.sourceData, row.values[0]) << row.text;
-        EXPECT_EQ(config.archiveName, row.values[1]) << row.text;
-        EXPECT_EQ(config.targetData, row.values[2]) << row.text;
-        EXPECT_EQ(config.assetSubfolder, row.values[3]) << row.text;
+        const std::array<std::string, 4> values = {config.sourceData, config.archiveName, config.targetData,
+                                                   config.assetSubfolder};
+        EXPECT_EQ(values, row.values) << row.text;
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <png.h>
 
@@ -19,21 +18,11 @@ using lw::test::Fields;
 using lw::test::RunResult;
 using lw::test::Tes3Builder;
 
-// Flat land at height 0 with one raised row, so the shading has something to show.
-void flatLand(Tes3Builder& b, int x, int y)
+// Flat land at the given height, so cells can be told apart by their shade.
+void flatLand(Tes3Builder& b, int x, int y, float height)
 {
-    b.record("LAND");
-    b.sub("INTV", Fields().i32(x).i32(y));
-    b.u32("DATA", 0x0B);
-    b.sub("VNML", Fields().zeros(65 * 65 * 3));
-    Fields heights;
-    heights.f32(0.0f);
-    for (int row = 0; row < 65; ++row)
-        for (int col = 0; col < 65; ++col)
-            heights.i8(col == 0 && row == 40 ? 50 : 0);
-    heights.zeros(3);
-    b.sub("VHGT", heights);
-    b.end();
+    b.record("LAND").sub("INTV", Fields().i32(x).i32(y)).u32("DATA", 0x0B).sub("VNML", Fields().zeros(65 * 65 * 3));
+    b.sub("VHGT", Fields().f32(height).zeros(65 * 65 + 3)).end();
 }
 
 // A reference; with a destination (empty: none) it is a teleport door.
@@ -66,7 +55,7 @@ std::vector<std::uint8_t> fixturePlugin()
         if (x == 1)
             ref(b, 20, "gate", 8192 + 6000, 6000, "Hut");
         b.end();
-        flatLand(b, x, 0);
+        flatLand(b, x, 0, static_cast<float>(50 * x));
     }
     return b.bytes();
 }
@@ -100,26 +89,25 @@ TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
     // TES4 cells 0..3 by 0..1, 32 pixels each, plus the closing grid line.
     ASSERT_EQ(image.width, 4u * 32 + 1);
     ASSERT_EQ(image.height, 2u * 32 + 1);
-    auto at = [&](int x, int y) {
-        std::size_t i = (static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x)) * 3;
+    // The pixel `x` from the west and `y` from the south.
+    auto at = [&](std::size_t x, std::size_t y) {
+        const std::size_t i = ((image.height - 1 - y) * image.width + x) * 3;
         return static_cast<std::uint32_t>(pixels[i]) << 16 | static_cast<std::uint32_t>(pixels[i + 1]) << 8 |
                pixels[i + 2];
     };
-    auto px = [](double world) { return static_cast<int>(std::floor(world / 4096.0 * 32)); };
-    const int h = static_cast<int>(image.height);
-    // The stone at (1000, 1000) is a red dot; the door at (14192, 6000) a yellow square.
-    EXPECT_EQ(at(px(1000), h - 1 - px(1000)), 0xE02020u);
-    EXPECT_EQ(at(px(14192), h - 1 - px(6000)), 0xFFD800u);
+    // 32 pixels for 4096 units: the stone at (1000, 1000) is a red dot at
+    // pixel (7, 7); the door at (14192, 6000) a yellow square at (110, 46).
+    EXPECT_EQ(at(7, 7), 0xE02020u);
+    EXPECT_EQ(at(110, 46), 0xFFD800u);
     // A grid line between TES4 cells 0 and 1, away from every other drawing.
-    EXPECT_EQ(at(32, h - 1 - 20), 0x303030u);
+    EXPECT_EQ(at(32, 20), 0x303030u);
     // The region's outline, from cell centre to cell centre, in its colour:
     // red 0x99, green 0x66, blue 0x33 as the plugin stores them.
-    EXPECT_EQ(at(16, 20), 0x996633u);
-    // Land shading is grey; the raised rows are lighter than the flat south.
-    std::uint32_t south = at(20, h - 1 - 5);
-    std::uint32_t raised = at(20, h - 1 - 52); // TES3 row 52, above the raised row 40
-    EXPECT_EQ(south & 0xFF, (south >> 8) & 0xFF);
-    EXPECT_GT(raised & 0xFF, south & 0xFF);
+    EXPECT_EQ(at(16, 44), 0x996633u);
+    // Land shading is grey; the higher cell to the east is lighter.
+    const std::uint32_t low = at(20, 5), high = at(64 + 20, 5);
+    EXPECT_EQ(low & 0xFF, (low >> 8) & 0xFF);
+    EXPECT_GT(high & 0xFF, low & 0xFF);
 }
 
 } // namespace
