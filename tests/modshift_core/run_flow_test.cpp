@@ -1,6 +1,6 @@
 // modshift's run in-process against an in-memory platform: the names of a
-// run and every way a run ends (message, exit status, waits, files left).
-
+// run, every way a run ends (message, exit status, waits, files left), and
+// containers whose items are of every converted type.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,13 +8,16 @@
 #include "common/console/console.hpp"
 #include "modshift/driver/run.hpp"
 #include "modshift/driver/run_paths.hpp"
+#include "modshift/tes3/identifiers.hpp"
 #include "support/fake_platform.hpp"
 #include "support/tes3_builder.hpp"
+#include "support/tes4_reader.hpp"
 
 namespace lw::modshift {
 namespace {
 
 using lw::test::FakePlatform;
+using lw::test::Fields;
 using lw::test::Tes3Builder;
 
 const std::string kBanner = "Welcome in Lorewright v0.93\n\n";
@@ -110,6 +113,53 @@ TEST(RunFlow, EveryPathEndsWithItsMessageStatusAndWait)
             EXPECT_EQ(p.files["/m/Foo_ob.esp"].empty(), row.status != 0);
             EXPECT_EQ(p.files["/m/Foo_ob.log"].empty(), row.status != 0 && !p.refuseSecondWrite);
         }
+    }
+}
+
+// Whole runs over plugins whose container holds items of every converted
+// type: each keeps its place in the container, in NPCO order.
+TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        // contents; the top groups from BOOK up to DOOR
+        {{"misc_a", "light_b", "weap_c", "book_d", "bonemold_chuzei_helm"}, {"BOOK", "DOOR"}},
+        {{"book_d", "bonemold_chuzei_helm"}, {"BOOK", "CONT", "DOOR"}}, // nothing later: the container stays in place
+    };
+    for (const auto& [contents, groups] : cases) {
+        lw::test::FakePlatform p;
+        p.exitStatus = 0;
+        p.put("/prog/meshshift.ini", "Morrowind=/mw\nArchive=M.bsa\nOblivion=/ob\nFolder=c\n");
+        Tes3Builder b;
+        b.header("me", "");
+        b.record("MISC").text("NAME", "misc_a").text("MODL", "m.nif").sub("MCDT", Fields().f32(1).i32(2).u32(0)).end();
+        b.record("LIGH").text("NAME", "light_b").text("MODL", "l.nif")
+            .sub("LHDT", Fields().f32(1).i32(1).i32(-1).u32(128).u32(0).u32(0x2)).end();
+        b.record("WEAP").text("NAME", "weap_c").text("MODL", "w.nif").sub("WPDT", Fields().zeros(32)).end();
+        b.record("BOOK").text("NAME", "book_d").text("MODL", "b.nif").sub("BKDT", Fields().zeros(20)).end();
+        b.record("ARMO").text("NAME", "bonemold_chuzei_helm").text("MODL", "a.nif").sub("AODT", Fields().zeros(24)).end();
+        b.record("DOOR").text("NAME", "door_f").text("MODL", "d.nif").end();
+        auto& chest = b.record("CONT").text("NAME", "chest").text("MODL", "c.nif");
+        for (std::size_t i = 0; i < contents.size(); ++i)
+            chest.sub("NPCO", Fields().i32(static_cast<std::int32_t>(i + 1)).fixed(contents[i], 32));
+        p.files["/m/C.esp"] = b.bytes();
+        Console console = Console::capturing();
+        runModshift(std::vector<std::string>{"/prog/modshift", "/m/C.esp"}, p, console);
+        lw::test::Tes4File f = lw::test::readTes4(p.files["/m/C_ob.esp"]);
+        ASSERT_TRUE(f.ok()) << f.error << console.captured();
+        auto records = f.allRecords("CONT");
+        ASSERT_EQ(records.size(), 1u) << console.captured();
+        ASSERT_EQ(records[0]->count("CNTO"), contents.size()) << console.captured();
+        for (std::size_t i = 0; i < contents.size(); ++i) {
+            const lw::test::Tes4Record* item = f.byFormId(records[0]->field("CNTO", i)->u32(0));
+            ASSERT_NE(item, nullptr) << contents[i];
+            EXPECT_EQ(item->field("EDID")->text(), "0" + convertIdentifier(contents[i]));
+            EXPECT_EQ(records[0]->field("CNTO", i)->u32(4), i + 1);
+        }
+        std::vector<std::string> order;
+        for (const lw::test::Tes4Group* g : f.topGroups())
+            if ((g->labelTag() == "BOOK" || !order.empty()) && (order.empty() || order.back() != "DOOR"))
+                order.push_back(g->labelTag());
+        EXPECT_EQ(order, groups) << contents[0];
     }
 }
 

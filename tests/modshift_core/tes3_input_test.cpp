@@ -1,8 +1,11 @@
+// Reading TES3 plugins: the record tree, identifiers and the record tables.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "common/console/console.hpp"
+#include "modshift/tes3/identifiers.hpp"
+#include "modshift/tes3/record_table.hpp"
 #include "modshift/tes3/record_tree.hpp"
 #include "support/tes3_builder.hpp"
 
@@ -85,7 +88,7 @@ TEST(RecordTree, DamagedPluginsAreRefusedWithTheirPlace)
     struct Case {
         const char* name;
         std::function<void(Tes3Builder&)> build;
-        std::string message; // the start of what is printed
+        std::string message; // the start of what is printed; none: the plugin is taken
     };
     const std::vector<Case> cases = {
         {"unknown first record", [](Tes3Builder& b) { b.record("XHLT").end().record("STAT").end(); },
@@ -111,21 +114,20 @@ TEST(RecordTree, DamagedPluginsAreRefusedWithTheirPlace)
          "  size past end NAME(1)"},
         {"record header cut short",
          [](Tes3Builder& b) { b.raw(Fields().chars("STAT").u32(0).u32(0).data()); }, "size past end STAT(0)"},
+        {"subrecord ending exactly with its record: taken",
+         [](Tes3Builder& b) {
+             b.record("STAT").subWithSize("NAME", 3, Fields().chars("abc")).end();
+             b.record("STAT").text("NAME", "padding").end();
+         },
+         ""},
     };
     for (const Case& c : cases) {
         Tes3Builder b;
         c.build(b);
         auto p = parse(b.bytes());
-        EXPECT_EQ(p->result, -1) << c.name;
+        EXPECT_EQ(p->result, c.message.empty() ? 0 : -1) << c.name;
         EXPECT_EQ(p->console.captured().rfind(c.message, 0), 0u) << c.name << ": " << p->console.captured();
     }
-    // A subrecord that ends exactly at the end of its record is inside it.
-    Tes3Builder b;
-    b.record("STAT").subWithSize("NAME", 3, Fields().chars("abc")).end();
-    b.record("STAT").text("NAME", "padding").end();
-    auto p = parse(b.bytes());
-    EXPECT_EQ(p->result, 0) << p->console.captured();
-    EXPECT_EQ(p->links(2), (Links{-1, 3, 0, -1}));
 }
 
 TEST(RecordTree, DeepNestingAndTheNodeCapacity)
@@ -149,6 +151,55 @@ TEST(RecordTree, DeepNestingAndTheNodeCapacity)
     auto bad = parse(build(9), 10);
     EXPECT_EQ(bad->result, -1);
     EXPECT_TRUE(bad->console.captured().empty());
+}
+
+TEST(Identifiers, ConvertByteByByteAndMakeEditorIdsInPlace)
+{
+    const std::vector<std::pair<std::string_view, std::string>> cases = {
+        {"Rock01", "Rock01"}, {"a_b", "aUb"}, {"a.b", "aPb"}, {"a-b", "aTb"}, {"a b,c", "aSbVc"},
+        {"x\\y/z.nif", "x\\y/zPnif"}, {"caf\xE9!'#", "cafXXXX"}, {std::string_view("ab\0cd", 5), "ab"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(convertIdentifier(in), out) << in;
+
+    Tes3Builder b;
+    b.record("STAT").text("NAME", "in_rock 01").text("MODL", "x").end();
+    b.record("STAT").chars("NAME", "noZero").end();
+    std::vector<std::uint8_t> image = b.bytes();
+    RecordTree tree;
+    Console console = Console::capturing();
+    ASSERT_EQ(parseRecordTree(image, tree, console), 0);
+    std::string_view id = makeEditorId(tree, 1);
+    EXPECT_EQ(id, "0inUrockS01");
+    // The converted text stays at the data address; the neighbour is untouched.
+    EXPECT_EQ(tree.text(1), "inUrockS01");
+    EXPECT_EQ(id.data() + 1, reinterpret_cast<const char*>(tree.data(1).data()));
+    EXPECT_EQ(tree.text(2), "x");
+    EXPECT_EQ(makeEditorId(tree, 1), "0inUrockS01");
+    EXPECT_EQ(makeEditorId(tree, 4), "0noZero"); // no zero byte: ends at its size
+}
+
+TEST(RecordTable, FirstMatchWinsAndFormIdZeroNeverMatches)
+{
+    std::vector<std::string> ids = {"0aTb", "0aTb", "0table", "0gone", "0gone", "0x"};
+    const std::uint32_t formIds[] = {0x01000CE6, 0x01000CE7, 0x00012345, 0, 0x01000D00, 0x01000D01};
+    RecordTable t(10);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        t.add(static_cast<std::int32_t>(i * 3));
+        if (i != 5)
+            t.setEditorId(i, ids[i]); // the last one is refused: no EditorID
+        t.setFormId(i, formIds[i]);
+    }
+    EXPECT_EQ(t.find(convertIdentifier("a-b")), 0x01000CE6u);
+    EXPECT_EQ(t.find("TABLE"), 0u); // case-sensitive
+    EXPECT_EQ(t.find("table"), 0x00012345u);
+    EXPECT_EQ(t.findIndex("gone"), 4u); // form identifier 0 is passed over
+    EXPECT_EQ(t.find("x"), 0u);
+    t.setFormId(0, 0);
+    EXPECT_EQ(t.findIndex("aTb"), 1u);
+    t.setEditorId(1, ids[2]); // renamed: out of its old key, the first "table" now
+    EXPECT_FALSE(t.findIndex("aTb").has_value());
+    EXPECT_EQ(t.findIndex("table"), 1u);
 }
 
 } // namespace
