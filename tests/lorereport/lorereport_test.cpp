@@ -1,7 +1,5 @@
-// lorereport over real conversions: a fixture plugin is converted by the built
-// modshift in a temporary program folder, then the built lorereport reads the
-// result. The numbers it prints are checked against what the fixture holds,
-// and its map is decoded with libpng.
+// The built lorereport on what the built modshift made of a fixture plugin:
+// its numbers against what the fixture holds, its map decoded with libpng.
 
 #include <gtest/gtest.h>
 
@@ -99,8 +97,6 @@ TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
     // pixel (7, 7); the door at (14192, 6000) a yellow square at (110, 46).
     EXPECT_EQ(at(7, 7), 0xE02020u);
     EXPECT_EQ(at(110, 46), 0xFFD800u);
-    // A grid line between TES4 cells 0 and 1, away from every other drawing.
-    EXPECT_EQ(at(32, 20), 0x303030u);
     // The region's outline, from cell centre to cell centre, in its colour:
     // red 0x99, green 0x66, blue 0x33 as the plugin stores them.
     EXPECT_EQ(at(16, 44), 0x996633u);

@@ -165,10 +165,9 @@ TEST(Identifiers, ConvertByteByByteAndMakeEditorIdsInPlace)
     Tes3Builder b;
     b.record("STAT").text("NAME", "in_rock 01").text("MODL", "x").end();
     b.record("STAT").chars("NAME", "noZero").end();
-    std::vector<std::uint8_t> image = b.bytes();
-    RecordTree tree;
-    Console console = Console::capturing();
-    ASSERT_EQ(parseRecordTree(image, tree, console), 0);
+    auto p = parse(b.bytes());
+    ASSERT_EQ(p->result, 0);
+    RecordTree& tree = p->tree;
     std::string_view id = makeEditorId(tree, 1);
     EXPECT_EQ(id, "0inUrockS01");
     // The converted text stays at the data address; the neighbour is untouched.
