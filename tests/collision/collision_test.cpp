@@ -30,7 +30,8 @@ const B::TriShapeData kUnit = triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
 constexpr std::array<float, 9> kQuarterTurn{0, -1, 0, 1, 0, 0, 0, 0, 1};
 constexpr std::array<float, 9> kUnturned{1, 0, 0, 0, 1, 0, 0, 0, 1};
 
-B::AVObject placed(B::Vec3 translation, std::array<float, 9> rotation = kUnturned, float scale = 1, std::uint16_t flags = 0)
+B::AVObject placed(B::Vec3 translation, std::array<float, 9> rotation = kUnturned, float scale = 1,
+                   std::uint16_t flags = 0)
 {
     B::AVObject av;
     av.translation = translation;
@@ -90,7 +91,6 @@ TEST(CollisionStep, StaticGetsStripsCollisionFromItsShapes)
     const Nif20Block& body = linked(f, linked(f, root.u("collision")).u("body"));
     EXPECT_EQ(body.u("layer"), 1u);
     EXPECT_EQ(body.u("motionSystem"), 7u);
-    EXPECT_EQ(body.f("maxAngularVelocity"), static_cast<double>(31.4159f)); // the game's own default
     const Nif20Block& shape = linked(f, body.u("shape"));
     EXPECT_EQ(shape.u("material"), 9u);
     const Nif20Block& data = linked(f, shape.links("stripsData").at(0));
@@ -214,7 +214,9 @@ TEST(CollisionStep, DoorGetsTheTemplateRootAndTheAnimationGraph)
     EXPECT_EQ(f.blocks[0].s("name"), "Door");
     EXPECT_EQ(f.blocks[0].u("flags"), 14u);
     EXPECT_EQ(f.blocks[0].links("children"), (std::vector<std::uint32_t>{oldRoot}));
-    EXPECT_EQ(linked(f, f.blocks[oldRoot].u("collision")).u("target"), oldRoot);
+    const Nif20Block& object = linked(f, f.blocks[oldRoot].u("collision"));
+    EXPECT_EQ(object.u("target"), oldRoot);
+    EXPECT_EQ(linked(f, object.u("body")).f("maxAngularVelocity"), static_cast<double>(31.4159f)); // the game's default
     const Nif20Block& palette = f.blocks[7];
     EXPECT_EQ(palette.s("palette"), std::string("Door\0NiTransformController\0DoorPanel1\0", 38));
     EXPECT_EQ(palette.u("length"), 38u);

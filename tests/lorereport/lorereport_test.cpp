@@ -74,9 +74,9 @@ TEST(LoreReport, CountsAndMapsWhatTheConversionWrote)
     // persistent world cell that is 10 CELL records, and 8 LAND records.
     for (const char* line : {"Masters: Oblivion.esm\n", "  CELL     10\n", "  DOOR      1\n", "  LAND      8\n",
                              "  STAT      1\n", ": ok\n", "Form identifiers: 31 new, 0x01000CE6 to 0x01000D04,",
-                             "  interior persistent 1, interior temporary 1\n  exterior persistent 1, exterior temporary 2\n",
-                             "Teleport doors: 2 (2 paired, 0 unpaired)\n", "  0Moor                              4 outline points",
-                             "  mesh        2 named,    2 present\n"})
+                             "  interior persistent 1, interior temporary 1\n",
+                             "  exterior persistent 1, exterior temporary 2\n", "Teleport doors: 2 (2 paired, 0 unpaired)\n",
+                             "  0Moor                              4 outline points", "  mesh        2 named,    2 present\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
