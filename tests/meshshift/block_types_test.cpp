@@ -218,12 +218,12 @@ const Family kFamilies[] = {
              EXPECT_EQ(s.u(key), value) << key;
          EXPECT_EQ(f.ofType("NiTriShape")[0]->links("properties").size(), 1u);
      }},
-    {"text keys, vertex weights, lights, camera, strips, avoid and billboard nodes",
+    {"extra-data chain, lights, camera, avoid and billboard nodes",
      [](Mesh& m) {
          const auto n = m.next();
-         m.nif.node(0).extraData = n;
+         m.nif.node(0).extraData = n; // text keys -> vertex weights -> text "NCO" -> text "two"
          m.raw("NiTextKeyExtraData", Bytes().u32(n + 1).u32(0).u32(1).f32(0).str("start"));
-         m.raw("NiVertWeightsExtraData", Bytes().u32(kNone).u32(0).u16(2).f32(1).f32(0.5f));
+         m.raw("NiVertWeightsExtraData", Bytes().u32(n + 11).u32(0).u16(2).f32(1).f32(0.5f));
          m.nif.node(0).effects = {n + 2, n + 3, n + 4, n + 5};
          const char* const lights[] = {"NiAmbientLight", "NiDirectionalLight", "NiPointLight", "NiSpotLight"};
          for (int i = 0; i < 4; ++i) {
@@ -237,16 +237,54 @@ const Family kFamilies[] = {
          avObject(cam);
          for (int k = 0; k < 11; ++k)
              cam.f32(1);
-         m.nif.node(0).children = {1, m.raw("NiCamera", cam.u32(kNone).u32(0)), n + 7, n + 9, n + 10};
-         Bytes strips;
-         avObject(strips).u32(n + 8).u32(kNone);
-         m.raw("NiTriStrips", strips);
-         Bytes sd;
-         m.raw("NiTriStripsData", geometry(sd).u16(1).u16(1).u16(3).u16(0).u16(1).u16(2));
-         m.raw("AvoidNode", node({}));
+         m.nif.node(0).children = {1, m.raw("NiCamera", cam.u32(kNone).u32(0)), n + 7, n + 10};
+         // What an AvoidNode holds is neither drawn nor solid.
+         m.raw("AvoidNode", node({n + 8}));
+         B::TriShape avoid = B::named<B::TriShape>("Avoid");
+         avoid.data = n + 9;
+         m.nif.add(avoid);
+         Bytes far;
+         m.raw("NiTriShapeData", geometry(far).u16(1).u32(3).u16(0).u16(1).u16(2).u16(0));
          m.raw("NiBillboardNode", node({}));
+         m.raw("NiStringExtraData", Bytes().u32(n + 12).u32(7).str("NCO"));
+         m.raw("NiStringExtraData", Bytes().u32(kNone).u32(7).str("two"));
      },
-     3, 1},
+     2, 1,
+     [](const Nif20File& f) { // the carried texts in chain order, after nothing else of the source
+         std::vector<std::string> texts;
+         for (std::uint32_t e : f.blocks[0].links("extraData"))
+             if (f.blocks.at(e).s("name").empty())
+                 texts.push_back(f.blocks.at(e).s("string"));
+         EXPECT_EQ(texts, (std::vector<std::string>{"NCO", "two"}));
+     }},
+    {"bone, sorting and collision switch nodes; env-mapped shape; particle meshes; old properties",
+     [](Mesh& m) {
+         const auto n = m.next();
+         m.nif.node(0).children = {m.raw("NiBone", node({n + 1}))};
+         m.raw("NiSortAdjustNode", node({n + 2}).u32(1).u32(kNone));
+         m.raw("NiCollisionSwitch", node({1}));
+         Bytes env;
+         objectNet(env).u16(3);
+         for (int i = 0; i < 16; ++i)
+             env.f32(static_cast<float>(i % 5 == 0));
+         m.raw("NiEnvMappedTriShape", env.links({1}).u32(n + 4).u32(kNone));
+         Bytes envData;
+         m.raw("NiEnvMappedTriShapeData", geometry(envData).u16(1).u32(3).u16(0).u16(1).u16(2).u16(2).u16(1).u16(0).u16(3).u16(2).u16(1).u16(0));
+         m.nif.triShape(1).properties = {n + 8, n + 9};
+         Bytes p;
+         avObject(p).u32(n + 6).u32(kNone);
+         m.raw("NiParticleMeshes", p);
+         Bytes pd;
+         geometry(pd).u16(3).f32(1).u16(2).u32(1).f32(1).f32(2).f32(3).u32(0);
+         m.raw("NiParticleMeshesData", pd.u32(kNone));
+         m.raw("NiParticleMeshModifier", Bytes().u32(n + 10).u32(kNone).links({n + 5}));
+         Bytes mode, texture;
+         m.raw("NiTextureModeProperty", objectNet(mode).u16(210).u16(0).u16(0xFFB5));
+         m.raw("NiTextureProperty", objectNet(texture).u16(1).u32(kNone));
+         m.raw("NiParticleCollider", Bytes().u32(n + 11).u32(kNone).f32(0.5f));
+         m.raw("NiEmitterModifier", Bytes().u32(kNone).u32(kNone));
+     },
+     4, 1},
     {"embedded texture with its palette",
      [](Mesh& m) {
          const auto n = m.next();
@@ -307,6 +345,53 @@ TEST(BlockTypes, EveryFamilyConvertsToWhatTheNewSceneCarries)
             EXPECT_NE(f.blocks.at(e).type, "NiTextKeyExtraData");
         if (family.check)
             family.check(f);
+    }
+}
+
+// Strips are drawn as the triangles they make; worked out by hand, every
+// second triangle turned and those with two equal corners left out.
+TEST(BlockTypes, StripsBecomeATriangleShape)
+{
+    struct Case {
+        std::vector<std::vector<std::uint16_t>> strips;
+        std::vector<double> triangles; // empty: refused
+    };
+    const Case cases[] = {
+        {{{0, 1, 2, 3, 4}}, {0, 1, 2, 1, 3, 2, 2, 3, 4}},
+        {{{0, 1, 2, 3}, {3, 2, 4}}, {0, 1, 2, 1, 3, 2, 3, 2, 4}},
+        {{{0, 1, 1, 2, 3}, {4, 0}}, {1, 2, 3}},
+        {{{0, 1, 5}}, {}},
+    };
+    for (const Case& c : cases) {
+        Mesh m;
+        Bytes strips;
+        avObject(strips).u32(m.next() + 1).u32(kNone);
+        m.nif.node(0).children = {m.raw("NiTriStrips", strips)};
+        Bytes d;
+        d.u16(5).u32(1);
+        for (float v : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 1.f, 1.f, 0.f, 0.f, 2.f, 0.f})
+            d.f32(v);
+        d.u32(0).f32(0).f32(0).f32(0).f32(3).u32(0).u16(0).u32(0).u16(9).u16(static_cast<std::uint16_t>(c.strips.size()));
+        for (const auto& s : c.strips)
+            d.u16(static_cast<std::uint16_t>(s.size()));
+        for (const auto& s : c.strips)
+            for (std::uint16_t p : s)
+                d.u16(p);
+        m.raw("NiTriStripsData", d);
+        CollisionFixture fx;
+        ASSERT_EQ(fx.load(m.nif), !c.triangles.empty()) << fx.console.captured();
+        if (c.triangles.empty())
+            continue;
+        Nif20File f = fx.convert();
+        EXPECT_EQ(f.bytesLeft, 0u);
+        ASSERT_EQ(f.ofType("NiTriShape").size(), 2u); // beside the unlinked "Visible"
+        const Nif20Block& shape = *f.ofType("NiTriShape")[f.ofType("NiTriShape")[0]->s("name") == "n" ? 0 : 1];
+        EXPECT_EQ(shape.s("name"), "n");
+        const Nif20Block& data = f.blocks.at(shape.u("data"));
+        EXPECT_EQ(data.all("triangles"), c.triangles);
+        EXPECT_EQ(data.u("numTrianglePoints"), c.triangles.size());
+        EXPECT_EQ(data.all("vertices").size(), 15u);
+        EXPECT_FALSE(f.first("NiTriStripsData").all("vertices").empty()); // solid like a shape
     }
 }
 
