@@ -307,7 +307,7 @@ TEST(BlockTypes, ShortenedFilesAndUnknownTypesAreRefused)
         Mesh m;
         change(m);
         CollisionFixture fx;
-        EXPECT_FALSE(fx.load(m.nif));
+        EXPECT_FALSE(fx.load(m.nif)) << fx.console.captured();
     }
     for (const char* name : {"NiParticleSystem", "NiNod", "NiTriShapeDat", "NiSwitchNodeX", "nitrishape"}) {
         Mesh m;
