@@ -356,7 +356,6 @@ private:
         case '*': array(count, 1); break;
         case 'K': keyGroup(static_cast<std::uint32_t>(ops[at++] - '0')); break;
         case 'g': geometryData(count); break;
-        case 'S': stripPoints(); break;
         case 'Q': rotationKeys(); break;
         case 'M': morphs(); break;
         case 'P': array(in_.u32() == 16 ? 16 : 256, 4); break; // palette entries
@@ -446,16 +445,6 @@ private:
         count = static_cast<std::uint32_t>(n);
     }
 
-    void stripPoints()
-    {
-        const std::uint16_t strips = in_.u16();
-        ByteView lengths = array(strips, 2);
-        std::size_t points = 0;
-        for (std::size_t i = 0; ok() && i < strips; ++i)
-            points += u16At(lengths, i);
-        array(points, 2);
-    }
-
 private:
     MeshJob& job_;
     ByteCursor& in_;
@@ -470,7 +459,7 @@ private:
 //   #         the value just read is the count for what follows    *  count bytes
 //   [..]      repeated count times      (..)  only when the value just read is not 0
 //   K1 K3 K4  key group of 1, 3 or 4 floats per value              Q  rotation keys
-//   M  morph targets    S  triangle strip points    P  palette entries
+//   M  morph targets    P  palette entries
 //   a number before a letter repeats it.
 // Nodes that become plain nodes give only the fields that follow the node's own.
 enum class Kind { Dropped, PlainNode, SwitchNode, AvoidNode };
