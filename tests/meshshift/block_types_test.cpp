@@ -264,7 +264,7 @@ TEST(BlockTypes, StripsBecomeATriangleShape)
             for (std::uint16_t p : strip)
                 points += " h" + std::to_string(p);
         Mesh m; // five vertices: (0,0) (1,0) (0,1) (1,1) (0,2)
-        m.nif.node(0).children = {m.rows({{"NiTriStrips", "A @1 -"},
+        m.nif.node(0).children = {m.rows({{"NiTriStrips", "sStrips - - h4 f10 f0 f0 f1 f0*3 f1 f0*3 f1 f1 f0*3 i0 i0 @1 -"},
                                           {"NiTriStripsData", "h5 i1 f0 f0 f0 f1 f0 f0 f0 f1 f0 f1 f1 f0 f0 f2 f0 i0 "
                                                               "f0*3 f3 i0 h0 i0 h9" + points}})};
         CollisionFixture fx;
@@ -274,13 +274,18 @@ TEST(BlockTypes, StripsBecomeATriangleShape)
         Nif20File f = fx.convert();
         EXPECT_EQ(f.bytesLeft, 0u);
         ASSERT_EQ(f.ofType("NiTriShape").size(), 2u); // beside the unlinked "Visible"
-        const Nif20Block& shape = *f.ofType("NiTriShape")[f.ofType("NiTriShape")[0]->s("name") == "n" ? 0 : 1];
-        EXPECT_EQ(shape.s("name"), "n");
+        const Nif20Block& shape = *f.ofType("NiTriShape")[f.ofType("NiTriShape")[0]->s("name") == "Strips" ? 0 : 1];
+        EXPECT_EQ(shape.s("name"), "Strips");
+        EXPECT_EQ(shape.u("flags"), 4u);
+        EXPECT_EQ(shape.all("translation"), (std::vector<double>{10, 0, 0}));
         const Nif20Block& data = f.blocks.at(shape.u("data"));
         EXPECT_EQ(data.all("triangles"), c.triangles);
         EXPECT_EQ(data.u("numTrianglePoints"), c.triangles.size());
         EXPECT_EQ(data.all("vertices").size(), 15u);
-        EXPECT_FALSE(f.first("NiTriStripsData").all("vertices").empty()); // solid like a shape
+        const std::vector<double> solid = f.first("NiTriStripsData").all("vertices"); // placed like a shape
+        ASSERT_FALSE(solid.empty());
+        for (std::size_t i = 0; i < solid.size(); i += 3)
+            EXPECT_TRUE(solid[i] == 10 || solid[i] == 11) << solid[i];
     }
 }
 
