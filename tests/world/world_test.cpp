@@ -148,20 +148,16 @@ TEST(CellParse, InteriorsAndPathGridsOfTheMostRecentCell)
     pathGrid(b, 5, -5, 7); // an exterior's grid goes where its own DATA says
     w.load(b);
     EXPECT_EQ(modshift::parseCells(*w.c), 0);
-    const auto& in = w.c->world.interiors;
-    ASSERT_EQ(in.size(), 4u);
-    EXPECT_EQ(in[0].name, "Balmora, Guild");
-    EXPECT_TRUE(in[0].hasWater);
-    EXPECT_EQ(in[0].waterHeight, 0x3FC00000u);
-    EXPECT_EQ(std::vector<std::uint32_t>({in[0].ambient, in[0].sunlight, in[0].fog}),
-              std::vector<std::uint32_t>({0x11, 0x22, 0x33}));
-    EXPECT_EQ(in[0].pathGridPoints, 4);
-    EXPECT_EQ(in[1].name, "");
-    EXPECT_FALSE(in[1].hasWater);
-    EXPECT_EQ(in[1].pathGrid, -1);
-    EXPECT_EQ(in[2].pathGrid, -1);
-    EXPECT_EQ(in[3].name, "limit");
-    EXPECT_EQ(in[3].pathGridPoints, 4095);
+    // Name, water, lighting, points of the path grid (-1: none).
+    using Interior = std::tuple<std::string, bool, std::uint32_t, std::vector<std::uint32_t>, int>;
+    std::vector<Interior> in;
+    for (const modshift::InteriorCell& i : w.c->world.interiors)
+        in.emplace_back(i.name, i.hasWater, i.waterHeight, std::vector{i.ambient, i.sunlight, i.fog},
+                        i.pathGrid < 0 ? -1 : i.pathGridPoints);
+    EXPECT_EQ(in, (std::vector<Interior>{{"Balmora, Guild", true, 0x3FC00000u, {0x11, 0x22, 0x33}, 4},
+                                         {"", false, 0, {0, 0, 0}, -1},
+                                         {"big", false, 0, {0, 0, 0}, -1},
+                                         {"limit", false, 0, {0, 0, 0}, 4095}}));
     const std::pair<int, int> withoutGrid[] = {{9, 9}, {0, 0}, {2, 2}};
     for (auto [x, y] : withoutGrid)
         EXPECT_EQ(w.c->world.exterior.at(x, y).pathGrid, -1) << x << "," << y;
@@ -238,8 +234,7 @@ TEST(CellParse, DamagedSubrecordsCountAsAbsent)
     EXPECT_NE(w.text().find("cell data too short, cell skipped\n"), std::string::npos);
     EXPECT_EQ(w.c->world.exterior.at(0, 0).cell, -1);
     ASSERT_EQ(w.c->world.interiors.size(), 1u);
-    EXPECT_EQ(w.c->world.interiors[0].ambient, 5u);
-    EXPECT_EQ(w.c->world.interiors[0].sunlight, 0u);
+    EXPECT_EQ(std::pair(w.c->world.interiors[0].ambient, w.c->world.interiors[0].sunlight), std::pair(5u, 0u));
     EXPECT_EQ(w.c->world.interiors[0].pathGrid, -1);
     // The door without a usable DODT is an ordinary temporary reference; the
     // one without a usable DATA is reported in both passes.
@@ -389,9 +384,8 @@ TEST(WorldOutput, InteriorCellsWithTheirReferences)
 
     const Tes4Group& empty = *cells->groups()[1]->groups()[0];
     const Tes4Record& bare = *empty.records().at(0);
-    EXPECT_EQ(bare.field("DATA")->u8(), 0x01);
-    EXPECT_EQ(bare.field("XCLW")->u32(), 0u);
-    EXPECT_EQ(bare.field("XCLL")->u32(0), 0u);
+    EXPECT_EQ(std::tuple(bare.field("DATA")->u8(), bare.field("XCLW")->u32(), bare.field("XCLL")->u32(0)),
+              std::tuple(0x01, 0u, 0u));
     EXPECT_TRUE(empty.groups()[0]->groups()[1]->children.empty());
 }
 
