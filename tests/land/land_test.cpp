@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <cmath>
 #include <optional>
 #include <random>
 #include <set>
@@ -340,6 +341,33 @@ struct GridPoint {
     std::vector<std::uint32_t> links;
 };
 
+// A PGRD as text: its layout, each point (x y z connections), its connections
+// inside the grid, then those that leave it (point, then x y z of the target).
+std::string describe(const Tes4Record& r)
+{
+    std::string out = r.layout();
+    auto add = [&out](float v) { out += " " + (v == std::floor(v) ? std::to_string(std::lround(v)) : std::to_string(v)); };
+    const Tes4Subrecord& p = *r.field("PGRP");
+    EXPECT_EQ(r.field("DATA")->u16() * 16u, p.size());
+    for (std::size_t at = 0; at + 16 <= p.size(); at += 16) {
+        out += " |";
+        for (float v : {p.f32(at), p.f32(at + 4), p.f32(at + 8), static_cast<float>(p.u8(at + 12))})
+            add(v);
+        EXPECT_EQ(p.u16(at + 13) | p.u8(at + 15) << 16, 0xCDCDCD) << "filler";
+    }
+    out += " | PGRR";
+    const Tes4Subrecord* inside = r.field("PGRR");
+    for (std::size_t at = 0; inside && at + 2 <= inside->size(); at += 2)
+        add(inside->u16(at));
+    out += " | PGRI";
+    const Tes4Subrecord* outside = r.field("PGRI");
+    for (std::size_t at = 0; outside && at + 16 <= outside->size(); at += 16)
+        for (float v : {static_cast<float>(outside->u32(at)), outside->f32(at + 4), outside->f32(at + 8),
+                        outside->f32(at + 12)})
+            add(v);
+    return out;
+}
+
 struct PathGrid : ConversionRun {
     // One exterior cell (x, y) or, with interior, one interior holding the grid.
     void load(const std::vector<GridPoint>& points, int x, int y, bool interior = false, std::size_t pointBytes = SIZE_MAX)
@@ -368,103 +396,57 @@ struct PathGrid : ConversionRun {
             c->world.exterior.at(x, y).pathGridPoints = n;
         }
     }
-    // The PGRD of each quadrant (null when none was written), each written
-    // inside its own group labelled with the quadrant.
-    std::array<const Tes4Record*, 4> writeQuadrants(int x, int y)
+    // The PGRD of each quadrant ("none" where none was written), each written
+    // inside its own group labelled with the quadrant; an interior's is the first.
+    std::array<std::string, 4> write(int x, int y, bool interior = false)
     {
-        for (std::uint32_t q = 0; q < 4; ++q) {
+        for (std::uint32_t q = 0; q < (interior ? 1u : 4u); ++q) {
             c->out.beginGroup(q, 9);
-            EXPECT_EQ(modshift::writePathGrid(*c, -1, x, y, kOrigins[q][0], kOrigins[q][1]), 0);
+            EXPECT_EQ(modshift::writePathGrid(*c, interior ? 0 : -1, x, y, kOrigins[q][0], kOrigins[q][1]), 0);
             c->out.endGroup();
         }
-        file = output();
-        std::array<const Tes4Record*, 4> out{};
+        const Tes4File file = output();
+        std::array<std::string, 4> out{"none", "none", "none", "none"};
         for (const Tes4Entry& e : file.entries) {
             auto records = e.group.records();
             EXPECT_LE(records.size(), 1u);
             if (!records.empty())
-                out.at(e.group.label) = records[0];
+                out.at(e.group.label) = describe(*records[0]);
         }
         return out;
     }
-    const Tes4Record& writeInterior()
-    {
-        EXPECT_EQ(modshift::writePathGrid(*c, 0, 0, 0, 0, 0), 0);
-        file = output();
-        return *file.allRecords("PGRD").at(0);
-    }
-    // x, y, z, connections of each point; its three filler bytes.
-    static void expectPoints(const Tes4Record& r, const std::vector<std::array<float, 4>>& points)
-    {
-        const Tes4Subrecord* p = r.field("PGRP");
-        ASSERT_EQ(p->size(), 16 * points.size());
-        EXPECT_EQ(r.field("DATA")->u16(), points.size());
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            EXPECT_EQ((std::array<float, 4>{p->f32(i * 16), p->f32(i * 16 + 4), p->f32(i * 16 + 8),
-                                             static_cast<float>(p->u8(i * 16 + 12))}),
-                      points[i]) << "point " << i;
-            EXPECT_EQ(p->u16(i * 16 + 13) | p->u8(i * 16 + 15) << 16, 0xCDCDCD) << "point " << i;
-        }
-    }
-    // The first outside connection: its point and x, y, z.
-    static std::vector<float> outside(const Tes4Record& r)
-    {
-        const Tes4Subrecord* p = r.field("PGRI");
-        EXPECT_EQ(p->size() % 16, 0u);
-        return {static_cast<float>(p->u32(0)), p->f32(4), p->f32(8), p->f32(12)};
-    }
-
-    Tes4File file;
 };
 
-TEST(PathGrids, PointsGoToTheirQuadrantAndLinksAcrossBecomeOutsideConnections)
+TEST(PathGrids, PointsGoToTheirQuadrantAndLinksAcrossLeaveTheGrid)
 {
-    // Cell (1, 2): world offset (8192, 16384). Point 1 sits exactly on x = 4096.
-    PathGrid g;
-    g.load({{100, 100, 5, {1, 2}}, {4096, 100, 6, {0}}, {200, 300, 7, {0}}, {5000, 5000, 10, {4}}, {6000, 7000, 20, {3}}}, 1, 2);
-    auto grids = g.writeQuadrants(1, 2);
-    ASSERT_NE(grids[0], nullptr);
-    ASSERT_NE(grids[1], nullptr);
-    EXPECT_EQ(grids[2], nullptr);
-    ASSERT_NE(grids[3], nullptr);
-    const Tes4Record& ne = *grids[3];
-    EXPECT_EQ(ne.layout(), "DATA PGRP PGAG PGRR");
-    PathGrid::expectPoints(ne, {{13192, 21384, 10, 1}, {14192, 23384, 20, 1}});
-    EXPECT_EQ(ne.field("PGRR")->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
-    EXPECT_EQ(ne.formId, grids[0]->formId + 2);
-    const Tes4Record& sw = *grids[0];
-    EXPECT_EQ(sw.layout(), "DATA PGRP PGAG PGRR PGRI");
-    // Odd coordinates are written one lower; point 0 lost a link to the south-east.
-    PathGrid::expectPoints(sw, {{8292, 16484, 4, 1}, {8392, 16684, 6, 1}});
-    EXPECT_EQ(sw.field("PGAG")->data, std::vector<std::uint8_t>{0});
-    EXPECT_EQ(sw.field("PGRR")->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
-    EXPECT_EQ(PathGrid::outside(sw), (std::vector<float>{0, 12288, 16484, 6}));
-    const Tes4Record& se = *grids[1];
-    EXPECT_EQ(se.layout(), "DATA PGRP PGAG PGRI");
-    PathGrid::expectPoints(se, {{12288, 16484, 6, 0}});
-    EXPECT_EQ(PathGrid::outside(se), (std::vector<float>{0, 8292, 16484, 4}));
-    EXPECT_EQ(se.formId, sw.formId + 1);
-
-    // Points outside the cell belong nowhere: (101, -3) has y below 0, even after rounding down.
-    PathGrid o;
-    o.load({{101, -3, 7, {1}}, {303, 5, -1, {0}}, {-1, 50, 0, {0}}, {8192, 60, 0, {0}}}, -2, -1);
-    grids = o.writeQuadrants(-2, -1);
-    ASSERT_NE(grids[0], nullptr);
-    EXPECT_EQ(grids[1], nullptr);
-    PathGrid::expectPoints(*grids[0], {{302 - 16384, 4 - 8192, -2, 0}});
-    EXPECT_EQ(PathGrid::outside(*grids[0]), (std::vector<float>{0, 100 - 16384, -4 - 8192, 6}));
-}
-
-TEST(PathGrids, InteriorKeepsConnectedPointsWithoutOffset)
-{
-    // Point 1 has no connections: dropped, and the link to it leaves the grid;
-    // a link past the point list is dropped.
-    PathGrid g;
-    g.load({{-500, 20000, 3, {1, 2}}, {40, 41, 42, {}}, {9000, 9000, 9000, {0, 99}}}, 7, 7, true);
-    const Tes4Record& r = g.writeInterior();
-    PathGrid::expectPoints(r, {{-500, 20000, 2, 1}, {9000, 9000, 9000, 1}});
-    EXPECT_EQ(r.field("PGRR")->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
-    EXPECT_EQ(PathGrid::outside(r), (std::vector<float>{0, 40, 40, 42}));
+    struct Case {
+        std::vector<GridPoint> points;
+        int x, y;
+        bool interior;
+        std::array<std::string, 4> grids;
+    };
+    const std::vector<Case> cases = {
+        // Cell (1, 2): world offset (8192, 16384). Point 1 sits exactly on x = 4096
+        // and goes east; odd coordinates are written one lower.
+        {{{100, 100, 5, {1, 2}}, {4096, 100, 6, {0}}, {200, 300, 7, {0}}, {5000, 5000, 10, {4}}, {6000, 7000, 20, {3}}},
+         1, 2, false,
+         {"DATA PGRP PGAG PGRR PGRI | 8292 16484 4 1 | 8392 16684 6 1 | PGRR 1 0 | PGRI 0 12288 16484 6",
+          "DATA PGRP PGAG PGRI | 12288 16484 6 0 | PGRR | PGRI 0 8292 16484 4", "none",
+          "DATA PGRP PGAG PGRR | 13192 21384 10 1 | 14192 23384 20 1 | PGRR 1 0 | PGRI"}},
+        // Points outside the cell belong nowhere: (101, -3) has y below 0, even after rounding down.
+        {{{101, -3, 7, {1}}, {303, 5, -1, {0}}, {-1, 50, 0, {0}}, {8192, 60, 0, {0}}}, -2, -1, false,
+         {"DATA PGRP PGAG PGRI | -16082 -8188 -2 0 | PGRR | PGRI 0 -16284 -8196 6", "none", "none", "none"}},
+        // An interior has no offset; point 1 has no connections: dropped, and the
+        // link to it leaves the grid; a link past the point list is dropped.
+        {{{-500, 20000, 3, {1, 2}}, {40, 41, 42, {}}, {9000, 9000, 9000, {0, 99}}}, 7, 7, true,
+         {"DATA PGRP PGAG PGRR PGRI | -500 20000 2 1 | 9000 9000 9000 1 | PGRR 1 0 | PGRI 0 40 40 42", "none", "none",
+          "none"}},
+    };
+    for (const Case& k : cases) {
+        PathGrid g;
+        g.load(k.points, k.x, k.y, k.interior);
+        EXPECT_EQ(g.write(k.x, k.y, k.interior), k.grids) << k.x << "," << k.y;
+    }
 }
 
 TEST(PathGrids, TooManyConnectionsOrDamagedGridsStop)
@@ -508,7 +490,7 @@ TEST(PathGrids, TooManyConnectionsOrDamagedGridsStop)
     ring.back().links = {0};
     PathGrid full;
     full.load(ring, 0, 0, true);
-    EXPECT_EQ(full.writeInterior().field("DATA")->u16(), 4095);
+    EXPECT_NE(full.write(0, 0, true)[0], "none");
 }
 
 // TES4 cells inside: those of the listed TES3 cells.
