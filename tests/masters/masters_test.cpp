@@ -71,7 +71,7 @@ std::vector<std::uint8_t> plugin(std::initializer_list<const char*> masters)
     b.record("CELL").text("NAME", "Hut").sub("DATA", Fields().u32(1).i32(0).i32(0));
     const char* bases[] = {"rock", "tree", "hall", "crate", "rock", "lev_crab", "smith", "shirt"};
     for (std::uint32_t i = 0; i < std::size(bases); ++i)
-        b.u32("FRMR", i + 1).text("NAME", bases[i]).sub("DATA", Fields().f32(10.0f * i).f32(2).f32(3).zeros(12));
+        b.u32("FRMR", i + 1).text("NAME", bases[i]).sub("DATA", Fields().f32(static_cast<float>(10 * i)).f32(2).f32(3).zeros(12));
     b.end();
     return b.bytes();
 }

@@ -427,7 +427,6 @@ TEST(WorldOutput, ExteriorCellsBecomeFourWithTheirReferencesLandRegionAndGrid)
     auto regions = f.topGroup("REGN")->records();
     ASSERT_EQ(regions.size(), 1u);
     EXPECT_EQ(regions[0]->field("WNAM")->u32(), f.allRecords("WRLD").at(0)->formId);
-    EXPECT_EQ(w.c->world.regions.regions.at(1).formId, 0u);
 
     auto cells = exteriorCells(f);
     ASSERT_EQ(cells.size(), 12u);
@@ -566,10 +565,8 @@ TEST(TeleportDoors, TableFullLeavesLaterDoorsWholeButUnpaired)
     // never entered the table.
     EXPECT_EQ(in[0]->field("XTEL")->u32(), in[5001]->formId);
     EXPECT_EQ(in[4998]->field("XTEL")->u32(), in[9999]->formId);
-    EXPECT_EQ(in[5000]->field("XTEL")->u32(), 0u);
-    EXPECT_EQ(in[10000]->layout(), "NAME XTEL DATA");
-    EXPECT_EQ(in[10000]->field("XTEL")->data, kUnpaired);
-    EXPECT_EQ(in[10001]->field("XTEL")->data, kUnpaired);
+    for (std::size_t i : {5000, 10000, 10001})
+        EXPECT_EQ(in[i]->field("XTEL")->data, kUnpaired) << i;
 }
 
 } // namespace
