@@ -2,8 +2,6 @@
 // TES4 reader. Expected values are worked out by hand from the record layouts.
 #include <gtest/gtest.h>
 
-#include <bit>
-
 #include "modshift/characters/faces.hpp"
 #include "modshift/driver/save_steps.hpp"
 #include "support/conversion_run.hpp"
@@ -165,23 +163,15 @@ TEST(LeveledCreatures, EntriesAndTheHundredEntryLimit)
 TEST(FaceGen, FaceValuesInThousandthsMinusTheRace)
 {
     // A face file: 40 header bytes, then 130 16-bit values; a race file: 80 floats.
-    std::vector<std::uint8_t> face(40, 0xEE), race;
-    for (int i = 0; i < 130; ++i) {
-        std::int16_t v = i == 0 ? 1500 : i == 50 ? -250 : i == 80 ? 777 : 0;
-        face.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        face.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
-    }
-    for (int i = 0; i < 80; ++i) {
-        float f = i == 0 ? 0.25f : i == 49 ? 9.0f : i == 50 ? 0.5f : i == 79 ? -2.0f : 0.0f;
-        for (int k = 0; k < 4; ++k)
-            race.push_back(static_cast<std::uint8_t>(std::bit_cast<std::uint32_t>(f) >> (8 * k)));
-    }
+    Fields faceFile = Fields().bytes(std::vector<std::uint8_t>(40, 0xEE)), raceFile;
+    for (int i = 0; i < 130; ++i)
+        faceFile.i16(static_cast<std::int16_t>(i == 0 ? 1500 : i == 50 ? -250 : i == 80 ? 777 : 0));
+    for (int i = 0; i < 80; ++i)
+        raceFile.f32(i == 0 ? 0.25f : i == 49 ? 9.0f : i == 50 ? 0.5f : i == 79 ? -2.0f : 0.0f);
+    std::vector<std::uint8_t> face = faceFile.data(), race = raceFile.data();
     FaceGenValues v = computeFaceGen(&face, &race);
-    EXPECT_EQ(v.symmetric[0], 1.25f);
-    EXPECT_EQ(v.symmetric[49], -9.0f);
-    EXPECT_EQ(v.asymmetric[0], static_cast<float>(-0.25 - 0.5));
-    EXPECT_EQ(v.asymmetric[29], 2.0f);
-    EXPECT_EQ(v.texture[0], static_cast<float>(0.777));
+    EXPECT_EQ(std::tuple(v.symmetric[0], v.symmetric[49], v.asymmetric[0], v.asymmetric[29], v.texture[0]),
+              std::tuple(1.25f, -9.0f, static_cast<float>(-0.25 - 0.5), 2.0f, static_cast<float>(0.777)));
 }
 
 } // namespace
