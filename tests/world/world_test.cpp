@@ -116,17 +116,15 @@ TEST(CellParse, ExteriorGridCornersAndOutOfCellRounding)
     w.load(b);
     EXPECT_EQ(modshift::parseCells(*w.c), 0);
     const auto& grid = w.c->world.exterior;
-    EXPECT_EQ(grid.at(-64, 63).cell, 0);
-    EXPECT_FALSE(grid.at(-64, 63).hasWater);
+    EXPECT_EQ(std::tuple(grid.at(-64, 63).cell, grid.at(-64, 63).hasWater, grid.at(63, -64).hasWater),
+              std::tuple(0, false, true));
     EXPECT_NE(grid.at(63, -64).cell, -1);
-    EXPECT_TRUE(grid.at(63, -64).hasWater);
     EXPECT_EQ(grid.find(64, 0), nullptr);
     EXPECT_NE(w.text().find("exterior cell (64,0) outside the grid, skipped\n"), std::string::npos);
-    const auto& out = w.c->world.outOfCell;
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(w.c->tree.text(out[0] + 1), "b");
-    EXPECT_EQ(w.c->tree.text(out[1] + 1), "d");
-    EXPECT_EQ(w.c->tree.text(out[2] + 1), "f");
+    std::vector<std::string> left; // the NAME after each FRMR
+    for (std::int32_t n : w.c->world.outOfCell)
+        left.emplace_back(w.c->tree.text(n + 1));
+    EXPECT_EQ(left, (std::vector<std::string>{"b", "d", "f"}));
 }
 
 TEST(CellParse, InteriorsAndPathGridsOfTheMostRecentCell)
