@@ -49,7 +49,7 @@ TEST(Copiers, TexturesIconsAndSoundsFromLooseFilesTheArchiveOrNowhere)
     std::vector<std::string> written;
     for (const auto& [path, bytes] : p.files)
         if (path.starts_with(textures + "L\\"))
-            written.push_back(path.substr(textures.size()) + (bytes == p.files["P:\\prog\\template_n.dds"] ? " N" : ""));
+            written.push_back(path.substr(textures.size()) + (bytes == p.files.at("P:\\prog\\template_n.dds") ? " N" : ""));
     EXPECT_EQ(written, (std::vector<std::string>{"L\\a.dds", "L\\a_n.dds N", "L\\b.dds", "L\\b_n.dds N", "L\\c_n.dds N",
                                                  "L\\present.dds", "L\\present_n.dds N", "L\\s1_n.dds N", "L\\s2_n.dds N"}));
     const std::vector<std::tuple<std::string, std::string, std::string>> iconRows = {

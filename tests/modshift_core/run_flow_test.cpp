@@ -126,8 +126,8 @@ TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
         {{"book_d", "bonemold_chuzei_helm"}, {"BOOK", "CONT", "DOOR"}}, // nothing later: the container stays in place
     };
     for (const auto& [contents, groups] : cases) {
-        lw::test::FakePlatform p;
-        p.exitStatus = 0;
+        FakePlatform p;
+        p.exitStatus = 0; // every mesh converts
         p.put("/prog/meshshift.ini", "Morrowind=/mw\nArchive=M.bsa\nOblivion=/ob\nFolder=c\n");
         Tes3Builder b;
         b.header("me", "");
