@@ -260,7 +260,7 @@ const Family kFamilies[] = {
          s.pixelData = n + 2;
          m.nif.add(s);
          Bytes px;
-         px.u32(2).u32(0).u32(0).u32(0).u32(0).u32(8);
+         px.u32(7).u32(0).u32(0).u32(0).u32(0).u32(8); // a format without a DDS form: no file
          for (int i = 0; i < 8; ++i)
              px.u8(34);
          px.u32(n + 3).u32(1).u32(1).u32(2).u32(2).u32(0).u32(4).u8(0).u8(1).u8(2).u8(3);

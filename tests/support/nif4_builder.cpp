@@ -75,7 +75,7 @@ struct Out : B::Bytes {
     void operator()(const B::SourceTexture& t)
     {
         object(t.name).u8(t.external ? 1 : 0);
-        t.external ? str(t.fileName) : u8(0).u32(t.pixelData);
+        t.external ? str(t.fileName) : u8(1).u32(t.pixelData); // stored inside, then the link
         u32(t.pixelLayout).u32(t.useMipmaps).u32(t.alphaFormat).u8(t.isStatic);
     }
     void operator()(const B::MaterialProperty& m)
