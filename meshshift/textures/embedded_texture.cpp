@@ -1,5 +1,6 @@
 #include "meshshift/textures/embedded_texture.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 #include "common/console/console.hpp"
@@ -134,18 +135,27 @@ std::string convertEmbeddedTexture(MeshJob& job, Link block)
         return {};
     }
 
-    // Named after the mesh's path below the output meshes folder (or its file
-    // name when it is written elsewhere) and the pixel block's number: the same
-    // mesh gives the same names in every run, and meshes never share one.
+    // Named after the mesh's path below the output meshes folder (without the
+    // asset subfolder the textures folder adds again), or its file name when it
+    // is written elsewhere, and the pixel block's number: the same mesh gives
+    // the same names in every run, and no two meshes below it share one.
+    // The output path's folders may have been respelled with either separator.
     const Config& config = job.config;
-    std::string_view mesh = job.outputPath;
-    const std::string meshes = config.targetData + "\\meshes\\" + config.assetSubfolder + "\\";
-    if (mesh.starts_with(meshes))
+    auto backslashed = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    };
+    const std::string output = backslashed(job.outputPath);
+    const std::string meshes = backslashed(config.targetData + "\\meshes\\"), asset = backslashed(config.assetSubfolder + "\\");
+    std::string_view mesh = output;
+    if (mesh.starts_with(meshes)) {
         mesh.remove_prefix(meshes.size());
-    else if (const std::size_t cut = mesh.find_last_of("\\/"); cut != std::string_view::npos)
+        if (mesh.starts_with(asset))
+            mesh.remove_prefix(asset.size());
+    } else if (const std::size_t cut = mesh.find_last_of('\\'); cut != std::string_view::npos)
         mesh.remove_prefix(cut + 1);
     if (const std::size_t dot = mesh.find_last_of('.'); dot != std::string_view::npos &&
-                                                        mesh.find_first_of("\\/", dot) == std::string_view::npos)
+                                                        mesh.find('\\', dot) == std::string_view::npos)
         mesh = mesh.substr(0, dot);
     const std::string relative = mapNameCharacters(mesh) + "_" + std::to_string(block) + ".dds";
 
