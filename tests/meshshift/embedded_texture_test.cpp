@@ -6,7 +6,7 @@
 namespace lw::meshshift::testing {
 namespace {
 
-using B = test::Nif4Builder;
+using B = Nif4Builder;
 using ByteList = std::vector<std::uint8_t>;
 ByteList counting(int n) { ByteList v; for (int i = 1; i <= n; ++i) v.push_back(static_cast<std::uint8_t>(i)); return v; }
 const ByteList kRgb = B::pixelData(0, 3, B::kNone, {{4, 2, 0}, {2, 1, 24}}, counting(30));
@@ -15,7 +15,7 @@ std::uint32_t u32(const ByteList& f, std::size_t at) { return f[at] | f[at + 1] 
 
 // Textures 3 and 8 hold pixel data 7 and 9; palette 10's colour i is red 16+i, green 32+i, blue 48+i, alpha 64+i.
 struct Embedded : JobFixture {
-    test::Nif20File convertMesh(const ByteList& base, const ByteList& paletted)
+    Nif20File convertMesh(const ByteList& base, const ByteList& paletted)
     {
         B nif = B::texturedQuad();
         auto inside = [](std::uint32_t pixels) { B::SourceTexture t; t.external = false; t.pixelData = pixels; return t; };
@@ -30,7 +30,8 @@ struct Embedded : JobFixture {
         nif.addRaw("NiPalette", palette.b);
         job.outputPath = job.config.targetData + "\\meshes\\conv\\x\\chair.nif";
         platform->writeFile(dir.str() + "/template_n.dds", {7});
-        return convert(nif);
+        EXPECT_TRUE(load(nif));
+        return convert(false);
     }
     std::optional<ByteList> file(int block, const char* tail = ".dds") { return platform->readFile(dir.str() + "/ob/Textures/conv/x/chair_" + std::to_string(block) + tail); }
 };
@@ -40,10 +41,10 @@ TEST(EmbeddedTexture, RgbAndPalettedPixelsBecomeDdsFilesWithEveryLevel)
     const struct Row { int block; std::uint32_t width, height, bits, formatFlags, alphaMask; std::vector<ByteList> corners; } rows[] = {{7, 4, 2, 24, 0x40, 0, {{3, 2, 1}, {24, 23, 22}, {27, 26, 25}, {30, 29, 28}}},
                         {9, 2, 4, 32, 0x41, 0xFF000000, {{63, 47, 31, 79}, {55, 39, 23, 71}, {56, 40, 24, 72}, {48, 32, 16, 64}}}};
     Embedded fx;
-    const test::Nif20File out = fx.convertMesh(kRgb, kPal);
+    const Nif20File out = fx.convertMesh(kRgb, kPal);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.block);
-        const test::Nif20Block& texture = *out.ofType("NiSourceTexture").at(r.block == 7 ? 0 : 1);
+        const Nif20Block& texture = *out.ofType("NiSourceTexture").at(r.block == 7 ? 0 : 1);
         EXPECT_EQ(texture.s("fileName") + " " + std::to_string(texture.u("useExternal")), "Textures\\conv\\x\\chair_" + std::to_string(r.block) + ".dds 1");
         EXPECT_EQ(fx.file(r.block, "_n.dds"), ByteList{7});
         const ByteList f = fx.file(r.block).value_or(ByteList(128));
@@ -74,7 +75,7 @@ TEST(EmbeddedTexture, MalformedPixelDataLeavesTheTextureWithoutAFile)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
         Embedded fx;
-        const test::Nif20File out = fx.convertMesh(r.base, r.paletted);
+        const Nif20File out = fx.convertMesh(r.base, r.paletted);
         EXPECT_EQ(fx.console.captured(), "embedded texture " + std::to_string(r.block) + ": " + r.why + ", the texture stays without a file\n");
         EXPECT_FALSE(fx.file(r.block));
         EXPECT_TRUE(fx.file(r.block == 7 ? 9 : 7)); // the other one is written

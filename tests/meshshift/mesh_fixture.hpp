@@ -1,27 +1,29 @@
 #pragma once
-// A MeshJob with a captured console and the system platform, and the steps of
-// a conversion as one-liners, for the meshshift unit tests.
-
-#include <memory>
-#include <vector>
+// A meshshift job: data folders <dir>/mw and <dir>/ob, asset subfolder "conv", template
+// texture <dir>/template_n.dds (not created), the shipped template mesh, results read back.
+#include <gtest/gtest.h>
 
 #include "common/console/console.hpp"
 #include "common/platform/platform.hpp"
+#include "meshshift/collision/collision.hpp"
+#include "meshshift/collision/template_content.hpp"
 #include "meshshift/driver/mesh_job.hpp"
 #include "meshshift/nif20/nif_writer.hpp"
 #include "meshshift/nif4/nif4_reader.hpp"
+#include "meshshift/template/template_reader.hpp"
 #include "support/nif20_reader.hpp"
 #include "support/nif4_builder.hpp"
 #include "support/temp_dir.hpp"
 
 namespace lw::meshshift::testing {
 
-// The data folders lie in a temporary folder, so texture copies stay inside it:
-// <dir>/mw (source data), <dir>/ob (target data), asset subfolder "conv",
-// template texture <dir>/template_n.dds (not created).
+using test::Nif20Block;
+using test::Nif20File;
+using test::Nif4Builder;
+
 struct JobFixture {
     test::TempDir dir{"lw-meshshift"};
-    Console console = Console::capturing();
+    Console console = Console::capturing("xxxxxxxx");
     std::unique_ptr<Platform> platform = makeSystemPlatform();
     MeshJob job{console, *platform};
 
@@ -31,31 +33,31 @@ struct JobFixture {
         job.config.targetData = dir.str() + "/ob";
         job.config.assetSubfolder = "conv";
         job.templateTexturePath = dir.str() + "/template_n.dds";
+        Console quiet = Console::capturing();
+        MeshJob shipped(quiet, *platform);
+        collision::buildShippedTemplate(shipped);
+        EXPECT_EQ(writeScene(shipped, job.templ.image), 0);
+        EXPECT_EQ(readTemplate(console, job.templ), 0) << console.captured();
     }
 
-    // Loads `bytes` as the source mesh and reads it; the reader's result.
-    int read(std::vector<std::uint8_t> bytes)
+    // True when the reader took the mesh.
+    bool load(const Nif4Builder& nif)
     {
-        job.sourceImage = std::move(bytes);
-        return readSourceMesh(job);
-    }
-    int read(const test::Nif4Builder& nif) { return read(nif.build()); }
-
-    // Writes the block table; empty when the writer failed.
-    std::vector<std::uint8_t> write()
-    {
-        std::vector<std::uint8_t> out;
-        if (writeScene(job, out) != 0)
-            out.clear();
-        return out;
+        job.sourceImage = nif.build();
+        return readSourceMesh(job) == 0;
     }
 
-    // Reads and writes a mesh, then reads the result back independently.
-    test::Nif20File convert(const test::Nif4Builder& nif)
+    // Runs the collision step when asked and writes the loaded scene; the written file, parsed.
+    Nif20File convert(bool collision = true)
     {
-        if (read(nif) != 0)
-            return {};
-        return test::readNif20(write());
+        if (collision) {
+            EXPECT_EQ(buildCollision(job), 0) << console.captured();
+        }
+        std::vector<std::uint8_t> bytes;
+        EXPECT_EQ(writeScene(job, bytes), 0) << console.captured();
+        Nif20File file = test::readNif20(bytes);
+        EXPECT_TRUE(file.complete) << file.error;
+        return file;
     }
 };
 

@@ -10,18 +10,6 @@
 namespace lw::meshshift::testing {
 namespace {
 
-TEST(TexturePaths, MapsNameCharactersToSafeOnes)
-{
-    EXPECT_EQ(mapNameCharacters("Tx_rock-01"), "TxUrockT01");
-    EXPECT_EQ(mapNameCharacters("a.b"), "aPb");
-    EXPECT_EQ(mapNameCharacters("a b,c"), "aSbVc");
-    EXPECT_EQ(mapNameCharacters("tx\\sub/b"), "tx\\sub/b");
-    EXPECT_EQ(mapNameCharacters("\xE9+~"), "XXX");
-    // Distinct names stay distinct, except where a mapped character meets its image.
-    EXPECT_NE(mapNameCharacters("a-b"), mapNameCharacters("a b"));
-    EXPECT_EQ(mapNameCharacters("a-b"), mapNameCharacters("aTb"));
-}
-
 TEST(TexturePaths, OnlyADotDotFolderClimbsOutWithEitherSeparator)
 {
     for (const char* climbs : {"..\\..\\evil.nif", "../../evil.nif", "sub/../../x.nif", "a\\..", ".."})
@@ -30,59 +18,56 @@ TEST(TexturePaths, OnlyADotDotFolderClimbsOutWithEitherSeparator)
         EXPECT_FALSE(climbsOut(stays)) << stays;
 }
 
+// The archive holds one texture, found under its lower-case name.
 struct TextureFixture : JobFixture {
-    TextureFixture() { dir.writeFile("template_n.dds", "normal"); }
-    std::string ob(const std::string& rel) const { return dir.readText("ob/" + rel); }
+    BsaArchive archive{*platform, console, true};
+    TextureFixture()
+    {
+        dir.writeFile("template_n.dds", "normal");
+        test::BsaBuilder bsa;
+        bsa.add("textures\\tx_stone.dds", "from archive");
+        bsa.write(dir / "mw/Morrowind.bsa");
+        EXPECT_EQ(archive.open(dir.str() + "/mw/Morrowind.bsa"), 0);
+        job.archive = &archive;
+    }
 };
 
-TEST(TexturePaths, CopiesFromTheSourceDataFolderWithANormalMap)
+TEST(TexturePaths, CopiesFromTheDataFolderOrArchiveOnceWithANormalMap)
 {
-    TextureFixture f;
-    f.dir.writeFile("mw/Textures/tx_a.dds", "texture a");
-    EXPECT_EQ(convertTextureReference(f.job, "textures\\tx_a.tga"), "Textures\\conv\\txUa.dds");
-    EXPECT_EQ(f.ob("Textures/conv/txUa.dds"), "texture a");
-    EXPECT_EQ(f.ob("Textures/conv/txUa_n.dds"), "normal");
-    EXPECT_EQ(f.console.captured(), "");
-}
-
-TEST(TexturePaths, StripsOnlyTheTwoUsualSpellingsOfTheFolder)
-{
-    TextureFixture f;
-    f.dir.writeFile("mw/Textures/Textures/b.dds", "b");
-    EXPECT_EQ(convertTextureReference(f.job, "Textures\\b.tga"), "Textures\\conv\\b.dds");
-    EXPECT_EQ(convertTextureReference(f.job, "TEXTURES\\a.tga"), "Textures\\conv\\TEXTURES\\a.dds");
-    EXPECT_TRUE(f.dir.exists("ob/Textures/conv/TEXTURES/a_n.dds"));
-    EXPECT_FALSE(f.dir.exists("ob/Textures/conv/TEXTURES/a.dds")); // found nowhere: no error, no file
-}
-
-TEST(TexturePaths, NeverReplacesAnExistingDestinationOrNormalMap)
-{
-    TextureFixture f;
-    f.dir.writeFile("mw/Textures/c.dds", "new");
-    f.dir.writeFile("ob/Textures/conv/c.dds", "old");
-    convertTextureReference(f.job, "c.tga");
-    EXPECT_EQ(f.ob("Textures/conv/c.dds"), "old");
-    EXPECT_EQ(f.ob("Textures/conv/c_n.dds"), "normal"); // missing, so made
-
-    f.dir.writeFile("ob/Textures/conv/d_n.dds", "own normal map");
-    f.dir.writeFile("mw/Textures/d.dds", "d");
-    convertTextureReference(f.job, "d.bmp");
-    EXPECT_EQ(f.ob("Textures/conv/d.dds"), "d");
-    EXPECT_EQ(f.ob("Textures/conv/d_n.dds"), "own normal map");
-}
-
-TEST(TexturePaths, TakesTexturesOutOfTheArchiveUnderTheirLowerCaseName)
-{
-    TextureFixture f;
-    test::BsaBuilder bsa;
-    bsa.add("textures\\tx_stone.dds", "from archive");
-    bsa.write(f.dir / "mw/Morrowind.bsa");
-    BsaArchive archive(*f.platform, f.console, true);
-    ASSERT_EQ(archive.open(f.dir.str() + "/mw/Morrowind.bsa"), 0);
-    f.job.archive = &archive;
-    EXPECT_EQ(convertTextureReference(f.job, "textures\\Tx_Stone.TGA"), "Textures\\conv\\TxUStone.dds");
-    EXPECT_EQ(f.ob("Textures/conv/TxUStone.dds"), "from archive");
-    EXPECT_EQ(f.ob("Textures/conv/TxUStone_n.dds"), "normal");
+    using Files = std::vector<std::pair<const char*, const char*>>; // path, text ("": no file)
+    struct Case {
+        Files before;
+        const char* reference;
+        const char* written;
+        Files after; // under ob/Textures/conv
+    };
+    const Case cases[] = {
+        // Name characters a game path cannot carry are mapped to letters.
+        {{{"mw/Textures/t_a-b c.dds", "texture a"}}, "textures\\t_a-b c.tga", "Textures\\conv\\tUaTbSc.dds",
+         {{"tUaTbSc.dds", "texture a"}, {"tUaTbSc_n.dds", "normal"}}},
+        // Only the two usual spellings of the folder are taken off; found nowhere: no file, no error.
+        {{{"mw/Textures/Textures/b.dds", "b"}}, "Textures\\b.tga", "Textures\\conv\\b.dds", {{"b.dds", ""}}},
+        {{}, "TEXTURES\\a.tga", "Textures\\conv\\TEXTURES\\a.dds", {{"TEXTURES/a.dds", ""}, {"TEXTURES/a_n.dds", "normal"}}},
+        // An existing texture or normal map is never replaced.
+        {{{"mw/Textures/c.dds", "new"}, {"ob/Textures/conv/c.dds", "old"}}, "c.tga", "Textures\\conv\\c.dds",
+         {{"c.dds", "old"}, {"c_n.dds", "normal"}}},
+        {{{"mw/Textures/d.dds", "d"}, {"ob/Textures/conv/d_n.dds", "own"}}, "d.bmp", "Textures\\conv\\d.dds",
+         {{"d.dds", "d"}, {"d_n.dds", "own"}}},
+        {{}, "textures\\Tx_Stone.TGA", "Textures\\conv\\TxUStone.dds",
+         {{"TxUStone.dds", "from archive"}, {"TxUStone_n.dds", "normal"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reference);
+        TextureFixture f;
+        for (const auto& [path, text] : c.before)
+            f.dir.writeFile(path, text);
+        EXPECT_EQ(convertTextureReference(f.job, c.reference), c.written);
+        for (const auto& [path, text] : c.after) {
+            const std::string at = std::string("ob/Textures/conv/") + path;
+            EXPECT_EQ(f.dir.exists(at) ? f.dir.readText(at) : "", text) << at;
+        }
+        EXPECT_EQ(f.console.captured(), "");
+    }
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "support/nif4_builder.hpp"
 
 #include <algorithm>
-#include <bit>
 
 namespace lw::test {
 
 using B = Nif4Builder;
 
-B::Bytes& B::Bytes::f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
 B::Bytes& B::Bytes::str(const std::string& s)
 {
     u32(static_cast<std::uint32_t>(s.size()));
@@ -67,7 +65,7 @@ struct Out : B::Bytes {
                 continue;
             u32(slot->source).u32(slot->clampMode).u32(slot->filterMode).u32(slot->uvSet).u16(0).u16(0).u16(0);
             if (i == 5) {
-                f32(t.lumaScale).f32(t.lumaOffset);
+                f32(1).f32(t.lumaOffset);
                 f(t.bumpMatrix);
             }
         }
@@ -76,7 +74,7 @@ struct Out : B::Bytes {
     {
         object(t.name).u8(t.external ? 1 : 0);
         t.external ? str(t.fileName) : u8(1).u32(t.pixelData); // stored inside, then the link
-        u32(t.pixelLayout).u32(t.useMipmaps).u32(t.alphaFormat).u8(t.isStatic);
+        u32(t.pixelLayout).u32(2).u32(3).u8(t.isStatic);
     }
     void operator()(const B::MaterialProperty& m)
     {
@@ -113,9 +111,10 @@ std::vector<std::uint8_t> B::build() const
 {
     static const char* const names[] = {"NiNode", "NiTriShape", "NiTexturingProperty", "NiSourceTexture",
                                         "NiMaterialProperty", "NiAlphaProperty", "NiTriShapeData"};
+    const std::string header = "NetImmerse File Format, Version 4.0.0.2\n";
     Out o;
-    o.b.assign(headerLine.begin(), headerLine.end());
-    o.u8(0x0A).u32(version).u32(static_cast<std::uint32_t>(blocks_.size()));
+    o.b.assign(header.begin(), header.end());
+    o.u32(0x04000002).u32(static_cast<std::uint32_t>(blocks_.size()));
     for (const auto& e : blocks_) {
         const auto* n = std::get_if<Node>(&e.block);
         o.str(e.rawName ? *e.rawName : n && n->rootCollisionNode ? "RootCollisionNode" : names[e.block.index()]);
@@ -126,17 +125,6 @@ std::vector<std::uint8_t> B::build() const
     }
     o.links({0});
     return o.b;
-}
-
-B::TriShapeData B::quadData(float h)
-{
-    TriShapeData d;
-    d.vertices = {{-h, -h, 0}, {h, -h, 0}, {h, h, 0}, {-h, h, 0}};
-    d.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
-    d.radius = h * 1.41421356f;
-    d.uvSets = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
-    d.triangles = {{0, 1, 2}, {0, 2, 3}};
-    return d;
 }
 
 B B::texturedQuad(const std::string& texture)
@@ -152,7 +140,13 @@ B B::texturedQuad(const std::string& texture)
     nif.add(source);
     nif.add(named<MaterialProperty>("Mat"));
     nif.add(AlphaProperty{});
-    nif.add(quadData());
+    TriShapeData d; // a quad in the z = 0 plane, with normals and one UV set
+    d.vertices = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    d.normals.assign(4, {0, 0, 1});
+    d.radius = 1.41421356f;
+    d.uvSets = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+    d.triangles = {{0, 1, 2}, {0, 2, 3}};
+    nif.add(d);
     nif.node(0).children = {1};
     nif.triShape(1).properties = {2, 4, 5};
     nif.triShape(1).data = 6;

@@ -1,12 +1,10 @@
 #pragma once
 // Builds Morrowind meshes (NIF 4.0.0.2) for tests, fuzz seeds and demo data.
-// Add blocks in file order; each add returns the new block's number, which
-// later blocks use as a link (links may also be set after adding, through
-// node() and triShape()). Fields not set keep plain defaults (identity
-// rotation, scale 1, no links). build() gives the file: header line, version,
-// block count, every block with its type name, and the roots (block 0).
+// Blocks are added in file order; each add returns the block's number for
+// links. build() gives the file, with block 0 as the root.
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,96 +13,83 @@
 
 namespace lw::test {
 
-// The fields of each block type that tests set.
-namespace nif4 {
-
-inline constexpr std::uint32_t kNoneLink = 0xFFFFFFFFu;
-using Vec3 = std::array<float, 3>;
-
-struct AVObject {
-    std::string name;
-    std::uint32_t extraData = kNoneLink, controller = kNoneLink;
-    std::uint16_t flags = 0;
-    Vec3 translation{0, 0, 0};
-    std::array<float, 9> rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
-    float scale = 1.0f;
-    std::vector<std::uint32_t> properties;
-};
-struct Node : AVObject {
-    std::vector<std::uint32_t> children, effects;
-    bool rootCollisionNode = false; // written as "RootCollisionNode"
-};
-struct TriShape : AVObject {
-    std::uint32_t data = kNoneLink, skin = kNoneLink;
-};
-struct TextureDesc {
-    std::uint32_t source = kNoneLink, clampMode = 3, filterMode = 2, uvSet = 0;
-};
-struct TexturingProperty {
-    std::string name;
-    std::uint32_t applyMode = 2;
-    std::uint32_t textureCount = 7; // 8, 9, 10 add decal 1, 2, 3
-    // base, dark, detail, gloss, glow, bump map, decal 0 .. decal 3
-    std::array<std::optional<TextureDesc>, 10> slots{};
-    float lumaScale = 1, lumaOffset = 0;
-    std::array<float, 4> bumpMatrix{1, 0, 0, 1};
-};
-struct SourceTexture {
-    std::string name;
-    bool external = true;
-    std::string fileName;                // external form
-    std::uint32_t pixelData = kNoneLink;     // internal form
-    std::uint32_t pixelLayout = 5, useMipmaps = 2, alphaFormat = 3;
-    std::uint8_t isStatic = 1;
-};
-struct MaterialProperty {
-    std::string name;
-    Vec3 ambient{1, 1, 1}, diffuse{1, 1, 1}, specular{0, 0, 0}, emissive{0, 0, 0};
-    float glossiness = 10, alpha = 1;
-};
-struct AlphaProperty {
-    std::string name;
-    std::uint16_t flags = 0x00ED;
-    std::uint8_t threshold = 0;
-};
-struct TriShapeData {
-    std::vector<Vec3> vertices;   // has vertices when not empty
-    std::vector<Vec3> normals;    // has normals when not empty
-    Vec3 centre{0, 0, 0};
-    float radius = 0;
-    std::vector<std::vector<std::array<float, 2>>> uvSets; // has UV when not empty
-    std::vector<std::array<std::uint16_t, 3>> triangles;
-    // Counts that disagree with the arrays (nothing: derived from them).
-    std::optional<std::uint16_t> numVertices;
-    std::optional<std::uint32_t> numTrianglePoints;
-};
-} // namespace nif4
-
-class Nif4Builder {
-public:
+// The fields of each block type that tests set (complete before the builder
+// uses them; reached as Nif4Builder::Node and so on).
+struct Nif4Blocks {
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     using Vec3 = std::array<float, 3>;
 
-    using AVObject = nif4::AVObject;
-    using Node = nif4::Node;
-    using TriShape = nif4::TriShape;
-    using TextureDesc = nif4::TextureDesc;
-    using TexturingProperty = nif4::TexturingProperty;
-    using SourceTexture = nif4::SourceTexture;
-    using MaterialProperty = nif4::MaterialProperty;
-    using AlphaProperty = nif4::AlphaProperty;
-    using TriShapeData = nif4::TriShapeData;
+    struct AVObject {
+        std::string name;
+        std::uint32_t extraData = kNone, controller = kNone;
+        std::uint16_t flags = 0;
+        Vec3 translation{0, 0, 0};
+        std::array<float, 9> rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
+        float scale = 1.0f;
+        std::vector<std::uint32_t> properties;
+    };
+    struct Node : AVObject {
+        std::vector<std::uint32_t> children, effects;
+        bool rootCollisionNode = false; // written as "RootCollisionNode"
+    };
+    struct TriShape : AVObject {
+        std::uint32_t data = kNone, skin = kNone;
+    };
+    struct TextureDesc {
+        std::uint32_t source = kNone, clampMode = 3, filterMode = 2, uvSet = 0;
+    };
+    struct TexturingProperty {
+        std::string name;
+        std::uint32_t applyMode = 2;
+        std::uint32_t textureCount = 7; // 8, 9, 10 add decal 1, 2, 3
+        // base, dark, detail, gloss, glow, bump map, decal 0 .. decal 3
+        std::array<std::optional<TextureDesc>, 10> slots{};
+        float lumaOffset = 0; // after a luma scale of 1
+        std::array<float, 4> bumpMatrix{1, 0, 0, 1};
+    };
+    struct SourceTexture {
+        std::string name;
+        bool external = true;
+        std::string fileName;            // external form
+        std::uint32_t pixelData = kNone; // internal form
+        std::uint32_t pixelLayout = 5; // mipmaps 2 and alpha format 3 follow
+        std::uint8_t isStatic = 1;
+    };
+    struct MaterialProperty {
+        std::string name;
+        Vec3 ambient{1, 1, 1}, diffuse{1, 1, 1}, specular{0, 0, 0}, emissive{0, 0, 0};
+        float glossiness = 10, alpha = 1;
+    };
+    struct AlphaProperty {
+        std::string name;
+        std::uint16_t flags = 0x00ED;
+        std::uint8_t threshold = 0;
+    };
+    struct TriShapeData {
+        std::vector<Vec3> vertices; // has vertices when not empty
+        std::vector<Vec3> normals;  // has normals when not empty
+        Vec3 centre{0, 0, 0};
+        float radius = 0;
+        std::vector<std::vector<std::array<float, 2>>> uvSets; // has UV when not empty
+        std::vector<std::array<std::uint16_t, 3>> triangles;
+        // Counts that disagree with the arrays (nothing: derived from them).
+        std::optional<std::uint16_t> numVertices;
+        std::optional<std::uint32_t> numTrianglePoints;
+    };
+};
+
+class Nif4Builder : public Nif4Blocks {
+public:
     using Block = std::variant<Node, TriShape, TexturingProperty, SourceTexture, MaterialProperty, AlphaProperty,
                                TriShapeData>;
 
-    // Little-endian field bytes, written field by field, for addRaw:
-    //   nif.addRaw("NiShadeProperty", Nif4Builder::Bytes().str("").u32(kNone).u32(kNone).u16(1).b);
+    // Little-endian field bytes for addRaw, e.g. Bytes().str("").u32(kNone).u16(1).b
     struct Bytes {
         std::vector<std::uint8_t> b;
         Bytes& u8(std::uint8_t v) { return b.push_back(v), *this; }
         Bytes& u16(std::uint16_t v) { return u8(static_cast<std::uint8_t>(v)).u8(static_cast<std::uint8_t>(v >> 8)); }
         Bytes& u32(std::uint32_t v) { return u16(static_cast<std::uint16_t>(v)).u16(static_cast<std::uint16_t>(v >> 16)); }
-        Bytes& f32(float v);
+        Bytes& f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
         Bytes& str(const std::string& s);
         Bytes& links(const std::vector<std::uint32_t>& l);
     };
@@ -122,9 +107,6 @@ public:
     TriShape& triShape(std::uint32_t index) { return std::get<TriShape>(block(index)); }
     std::size_t size() const { return blocks_.size(); }
 
-    std::string headerLine = "NetImmerse File Format, Version 4.0.0.2";
-    std::uint32_t version = 0x04000002;
-
     std::vector<std::uint8_t> build() const;
 
     template <class T>
@@ -135,8 +117,6 @@ public:
         return block;
     }
 
-    // A quad of two triangles in the z = 0 plane, with normals and one UV set.
-    static TriShapeData quadData(float halfSize = 1.0f);
     // Root NiNode "Scene" (0) with NiTriShape "Quad" (1), whose properties are
     // a NiTexturingProperty (2) naming `texture` (external NiSourceTexture 3),
     // a NiMaterialProperty (4) and a NiAlphaProperty (5); its data is block 6.
