@@ -36,7 +36,7 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
     inst.dir.writeFile("work/Mod.esp", b.bytes());
 
     // An input that stays open: only --no-wait, passed on to every meshshift, lets the run end.
-    const RunResult r = inst.run("modshift", {"--no-wait", "Mod.esp"}, {{}, {}, true, std::chrono::seconds(120)});
+    const RunResult r = inst.run("modshift", {"--no-wait", "Mod.esp"}, {{}, true, std::chrono::seconds(120)});
     ASSERT_TRUE(r.exitedWith(0)) << r.describe();
     const std::string log = inst.dir.readText("work/Mod_ob.log");
     const std::string entries = log.substr(0, log.find("\nsummary\n"));
@@ -107,7 +107,7 @@ TEST(Programs, StatusesWaitsAndOptionsThatOnlyPrint)
         if (!std::filesystem::exists(programPath(inst.dir / "prog", row.program)))
             continue; // lorereport is built on its own
         const RunResult r = inst.run(row.program, row.args,
-                                     {{}, {}, row.openInput, std::chrono::seconds(row.status == -1 ? 2 : 60)});
+                                     {{}, row.openInput, std::chrono::seconds(row.status == -1 ? 2 : 60)});
         EXPECT_TRUE(row.status == -1 ? r.timedOut : r.exitedWith(row.status)) << row.program << " " << r.describe();
         EXPECT_TRUE(r.out.starts_with(row.begins)) << r.out;
         EXPECT_TRUE(!row.openInput || row.status == -1 || r.out.ends_with("press enter...")) << r.out; // no wait, but the prompt

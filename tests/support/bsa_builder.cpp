@@ -2,84 +2,57 @@
 
 #include <bit>
 
-#include "common/io/byte_writer.hpp"
 #include "support/temp_dir.hpp"
+#include "support/tes3_builder.hpp"
 
 namespace lw::test {
 
-BsaBuilder& BsaBuilder::add(std::string path, std::vector<std::uint8_t> data)
+namespace {
+
+// The 64-bit hash the archive keeps for each path (low word first): the first
+// half of the name folded into one word, the second half rotated in.
+std::uint64_t pathHash(std::string_view path)
 {
-    entries_.push_back({std::move(path), std::move(data)});
-    return *this;
+    std::uint32_t word[2] = {0, 0};
+    const std::size_t half = path.size() / 2;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const int h = i < half ? 0 : 1;
+        const std::uint32_t value = std::uint32_t{static_cast<unsigned char>(path[i])}
+                                    << (8 * (h == 0 ? i : i - half) & 31);
+        word[h] ^= value;
+        if (h == 1)
+            word[1] = std::rotr(word[1], static_cast<int>(value & 31));
+    }
+    return (std::uint64_t{word[1]} << 32) | word[0];
 }
 
-BsaBuilder& BsaBuilder::add(std::string path, std::string_view text)
-{
-    return add(std::move(path), std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
-std::size_t BsaBuilder::hashesAt() const
-{
-    std::size_t names = 0;
-    for (const Entry& e : entries_)
-        names += e.path.size() + 1;
-    return kRecordsAt + 12 * entries_.size() + names;
-}
+} // namespace
 
 std::vector<std::uint8_t> BsaBuilder::build() const
 {
-    std::vector<std::uint8_t> out;
-    ByteWriter w(out);
-    const auto n = static_cast<std::uint32_t>(entries_.size());
-    w.u32(0x100);
-    w.u32(static_cast<std::uint32_t>(hashesAt() - kRecordsAt));
-    w.u32(n);
-    std::uint32_t dataOffset = 0;
-    for (const Entry& e : entries_) {
-        w.u32(static_cast<std::uint32_t>(e.data.size()));
-        w.u32(dataOffset);
-        dataOffset += static_cast<std::uint32_t>(e.data.size());
+    Fields sizes, nameOffsets, names, hashes, data;
+    for (const auto& [path, bytes] : entries_) {
+        sizes.u32(static_cast<std::uint32_t>(bytes.size())).u32(static_cast<std::uint32_t>(data.data().size()));
+        nameOffsets.u32(static_cast<std::uint32_t>(names.data().size()));
+        names.chars(path).u8(0);
+        const std::uint64_t hash = pathHash(path);
+        hashes.u32(static_cast<std::uint32_t>(hash)).u32(static_cast<std::uint32_t>(hash >> 32));
+        data.bytes(bytes);
     }
-    std::uint32_t nameOffset = 0;
-    for (const Entry& e : entries_) {
-        w.u32(nameOffset);
-        nameOffset += static_cast<std::uint32_t>(e.path.size() + 1);
-    }
-    for (const Entry& e : entries_)
-        w.text(e.path);
-    for (const Entry& e : entries_) {
-        const std::uint64_t hash = morrowindBsaHash(e.path);
-        w.u32(static_cast<std::uint32_t>(hash));
-        w.u32(static_cast<std::uint32_t>(hash >> 32));
-    }
-    for (const Entry& e : entries_)
-        w.bytes(e.data);
-    return out;
+    // The header's second word: where the hashes begin, counted from the end of the 12-byte header.
+    const std::size_t hashesAt = sizes.data().size() + nameOffsets.data().size() + names.data().size();
+    return Fields()
+        .u32(0x100)
+        .u32(static_cast<std::uint32_t>(hashesAt))
+        .u32(static_cast<std::uint32_t>(entries_.size()))
+        .bytes(sizes)
+        .bytes(nameOffsets)
+        .bytes(names)
+        .bytes(hashes)
+        .bytes(data)
+        .data();
 }
 
-void BsaBuilder::write(const std::filesystem::path& file) const
-{
-    writeFileBytes(file, build());
-}
-
-std::uint64_t morrowindBsaHash(std::string_view path)
-{
-    const std::size_t half = path.size() / 2;
-    std::uint32_t low = 0;
-    unsigned shift = 0;
-    for (std::size_t i = 0; i < half; ++i) {
-        low ^= static_cast<std::uint32_t>(static_cast<unsigned char>(path[i])) << (shift & 31);
-        shift += 8;
-    }
-    std::uint32_t high = 0;
-    shift = 0;
-    for (std::size_t i = half; i < path.size(); ++i) {
-        const std::uint32_t value = static_cast<std::uint32_t>(static_cast<unsigned char>(path[i])) << (shift & 31);
-        high ^= value;
-        high = std::rotr(high, static_cast<int>(value & 31));
-        shift += 8;
-    }
-    return (std::uint64_t{high} << 32) | low;
-}
+void BsaBuilder::write(const std::filesystem::path& file) const { writeFileBytes(file, build()); }
 
 } // namespace lw::test

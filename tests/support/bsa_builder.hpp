@@ -14,25 +14,20 @@ namespace lw::test {
 
 class BsaBuilder {
 public:
-    BsaBuilder& add(std::string path, std::vector<std::uint8_t> data);
-    BsaBuilder& add(std::string path, std::string_view text);
-
+    BsaBuilder& add(std::string path, std::vector<std::uint8_t> data)
+    {
+        entries_.emplace_back(std::move(path), std::move(data));
+        return *this;
+    }
+    BsaBuilder& add(std::string path, std::string_view text)
+    {
+        return add(std::move(path), std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
     std::vector<std::uint8_t> build() const;
     void write(const std::filesystem::path& file) const;
 
 private:
-    static constexpr std::size_t kRecordsAt = 12;
-    std::size_t hashesAt() const;
-
-    struct Entry {
-        std::string path;
-        std::vector<std::uint8_t> data;
-    };
-    std::vector<Entry> entries_;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries_; // path, data
 };
-
-// The 64-bit hash Morrowind's archives keep for each path (low word first):
-// the first half of the name folded into one word, the second half rotated in.
-std::uint64_t morrowindBsaHash(std::string_view path);
 
 } // namespace lw::test

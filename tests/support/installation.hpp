@@ -27,13 +27,12 @@ public:
     // Runs a program of the copied program folder in "work".
     RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const;
     RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
-    RunResult meshshift(const std::vector<std::string>& args) const { return run("meshshift", args); }
-
-    // Every file below the root ("/" separators); the ones added since
-    // `before` (only those outside the target folder and not `allowed`, if asked).
-    std::set<std::string> snapshot() const;
-    std::vector<std::string> writtenSince(const std::set<std::string>& before, bool outsideTargetOnly = false,
-                                          const std::set<std::string>& allowed = {}) const;
+    // Every file below the root ("/" separators).
+    std::set<std::string> snapshot() const
+    {
+        const std::vector<std::string> files = dir.listFiles();
+        return {files.begin(), files.end()};
+    }
 
     std::string source() const { return (dir / "mw/Data Files").string(); }
     std::string target() const { return (dir / "ob/Data").string(); }

@@ -49,7 +49,7 @@ struct Tes4Record {
     std::uint32_t flags = 0;
     std::uint32_t formId = 0;
     std::uint32_t lastWord = 0;
-    bool compressed = false;               // flag 0x40000: subrecords not parsed
+    bool compressed = false;               // flag 0x40000: subrecords not read
     std::vector<std::uint8_t> data;        // the whole data after the header
     std::vector<Tes4Subrecord> subrecords; // empty when compressed
 
@@ -88,17 +88,15 @@ struct Tes4File {
     bool ok() const { return error.empty(); }
 
     bool hasHeader = false;
-    Tes4Record header;               // the TES4 file header record
-    std::vector<Tes4Entry> entries;  // everything after the header, top level
-    std::int64_t counted = 0;        // records and groups after the header
-    std::uint32_t headerCount = 0;   // the count field at offset 30
-    int maxDepth = 0;                // deepest group nesting seen
+    Tes4Record header;              // the TES4 file header record
+    std::vector<Tes4Entry> entries; // everything after the header, top level
+    std::int64_t counted = 0;       // records and groups after the header
+    int maxDepth = 0;               // deepest group nesting seen
 
     const Tes4Group* topGroup(std::string_view labelTag) const;
     std::vector<const Tes4Group*> topGroups() const;
     // Every record after the header, at any depth, in file order.
-    std::vector<const Tes4Record*> allRecords() const;
-    std::vector<const Tes4Record*> allRecords(std::string_view tag) const;
+    std::vector<const Tes4Record*> allRecords(std::string_view tag = {}) const;
     const Tes4Record* byFormId(std::uint32_t formId) const;
 };
 
