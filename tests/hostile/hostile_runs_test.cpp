@@ -1,8 +1,6 @@
-// The real programs over hostile input: model, icon and sound paths that try
-// to leave the data folders ("..", drive letters, leading separators, names
-// past any path limit). Whatever the input, the runs end by themselves with
-// their status and write nothing outside the target data folder but
-// modshift's own plugin and log.
+// The real programs over paths that try to leave the data folders ("..", drive
+// letters, leading separators, names past any path limit): they write nothing
+// outside the target data folder but modshift's own plugin and log.
 #include <gtest/gtest.h>
 
 #include "support/installation.hpp"

@@ -17,15 +17,24 @@ namespace lw::test {
 
 class Installation {
 public:
-    explicit Installation(const std::filesystem::path& binDir);
-#ifdef LW_BIN_DIR
-    Installation() : Installation(LW_BIN_DIR) {} // the build's program folder
-#endif
+    explicit Installation(const std::filesystem::path& binDir = LW_BIN_DIR) // the build's program folder
+    {
+        namespace fs = std::filesystem;
+        fs::copy(binDir, dir.makeDir("prog"), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        dir.makeDir("work");
+        dir.writeFile("prog/meshshift.ini", "Morrowind=" + dir.makeDir("mw/Data Files").string() +
+                                                "\nArchive=Morrowind.bsa\nOblivion=" + dir.makeDir("ob/Data").string() +
+                                                "\nFolder=conv\n");
+    }
 
     TempDir dir{"lw-install"};
 
     // Runs a program of the copied program folder in "work".
-    RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const;
+    RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const
+    {
+        options.workingDir = dir / "work";
+        return runProgram(programPath(dir / "prog", program), args, options);
+    }
     RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
     // Every file below the root ("/" separators).
     std::set<std::string> snapshot() const

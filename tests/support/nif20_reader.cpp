@@ -10,10 +10,6 @@
 namespace lw::test {
 namespace {
 
-struct Short : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // Reads fields and records them in the current block under their names.
 struct In {
     const std::vector<std::uint8_t>& b;
@@ -23,7 +19,7 @@ struct In {
     std::uint32_t raw(std::size_t n)
     {
         if (n > b.size() - pos)
-            throw Short("file ends at " + std::to_string(b.size()) + ", " + std::to_string(n) + " bytes wanted at " +
+            throw std::runtime_error("file ends at " + std::to_string(b.size()) + ", " + std::to_string(n) + " bytes wanted at " +
                         std::to_string(pos));
         std::uint32_t v = 0;
         for (std::size_t i = 0; i < n && n <= 4; ++i)
@@ -33,9 +29,8 @@ struct In {
     }
     std::string chars(std::size_t n)
     {
-        const std::size_t at = pos;
         raw(n);
-        return std::string(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(pos));
+        return std::string(reinterpret_cast<const char*>(b.data()) + pos - n, n);
     }
     // n values of a kind (b h i: u8 u16 u32, f: f32) under one key, present even when n is 0.
     void values(const std::string& key, std::size_t n, char kind)
@@ -206,14 +201,6 @@ void read(In& in, const std::vector<std::string>& items)
     }
 }
 
-std::string layoutOf(const std::string& type)
-{
-    const auto it = kLayouts.find(type);
-    if (it == kLayouts.end() || type.size() == 1)
-        throw Short("a block of type " + type + ", which this reader does not know");
-    return it->second;
-}
-
 } // namespace
 
 std::vector<const Nif20Block*> Nif20File::ofType(const std::string& type) const
@@ -239,7 +226,7 @@ Nif20File readNif20(const std::vector<std::uint8_t>& bytes)
     In in{bytes, 0, nullptr};
     try {
         if (in.chars(39) != "Gamebryo File Format, Version 20.0.0.5\n" || in.raw(4) != 0x14000005)
-            throw Short("not a version 20.0.0.5 header");
+            throw std::runtime_error("not a version 20.0.0.5 header");
         in.raw(5); // endian, user version
         const std::uint32_t blocks = in.raw(4);
         in.raw(4); // user version 2
@@ -254,17 +241,20 @@ Nif20File readNif20(const std::vector<std::uint8_t>& bytes)
         in.raw(4);
         for (const std::uint32_t t : typeIndices) {
             if (t >= types.size())
-                throw Short("block " + std::to_string(f.blocks.size()) + " has type index " + std::to_string(t));
+                throw std::runtime_error("block " + std::to_string(f.blocks.size()) + " has type index " + std::to_string(t));
             Nif20Block& b = f.blocks.emplace_back();
             b.type = types[t];
             b.offset = in.pos;
             in.blk = &b;
-            read(in, split(layoutOf(b.type)));
+            const auto layout = kLayouts.find(b.type);
+            if (layout == kLayouts.end() || b.type.size() == 1)
+                throw std::runtime_error("a block of type " + b.type + ", which this reader does not know");
+            read(in, split(layout->second));
             b.size = in.pos - b.offset;
         }
         in.raw(4 * std::size_t{in.raw(4)}); // the roots
         f.complete = true;
-    } catch (const Short& e) {
+    } catch (const std::runtime_error& e) {
         f.error = e.what();
     }
     f.bytesLeft = bytes.size() - in.pos;

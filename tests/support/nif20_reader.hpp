@@ -21,10 +21,9 @@ struct Nif20Block {
     bool has(const std::string& key) const { return num.count(key) || text.count(key); }
     const std::vector<double>& all(const std::string& key) const
     {
-        auto it = num.find(key);
-        if (it == num.end())
+        if (!num.count(key))
             throw std::out_of_range("no field " + key + " in " + type);
-        return it->second;
+        return num.at(key);
     }
     double f(const std::string& key, std::size_t i = 0) const { return all(key).at(i); }
     std::uint32_t u(const std::string& key, std::size_t i = 0) const { return static_cast<std::uint32_t>(f(key, i)); }
@@ -37,10 +36,9 @@ struct Nif20Block {
     }
     const std::string& s(const std::string& key) const
     {
-        auto it = text.find(key);
-        if (it == text.end())
+        if (!text.count(key))
             throw std::out_of_range("no text " + key + " in " + type);
-        return it->second;
+        return text.at(key);
     }
 };
 
@@ -50,9 +48,8 @@ struct Nif20File {
     bool complete = false;     // the header, every block and the footer were read
     std::string error;         // why not
 
-    // Blocks of one type, in file order.
+    // Blocks of one type in file order; the first of them (throws when there is none).
     std::vector<const Nif20Block*> ofType(const std::string& type) const;
-    // The first block of a type (throws when there is none).
     const Nif20Block& first(const std::string& type) const;
 };
 

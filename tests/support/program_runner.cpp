@@ -19,6 +19,12 @@ namespace lw::test {
 
 namespace fs = std::filesystem;
 
+#if defined(_WIN32)
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
 std::string RunResult::describe() const
 {
     if (!started)
@@ -31,11 +37,7 @@ std::string RunResult::describe() const
 
 fs::path programPath(const fs::path& binDir, std::string_view name)
 {
-#if defined(_WIN32)
-    return binDir / (std::string(name) + ".exe");
-#else
-    return binDir / std::string(name);
-#endif
+    return binDir / (std::string(name) + (kWindows ? ".exe" : ""));
 }
 
 namespace {
@@ -43,10 +45,8 @@ namespace {
 std::string slurp(const TempDir& dir, std::string_view name)
 {
     std::string text = dir.readText(name);
-#if defined(_WIN32)
-    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+    for (std::size_t at = 0; kWindows && (at = text.find("\r\n", at)) != std::string::npos;)
         text.erase(at, 1); // the runtime's CR LF back to "\n"
-#endif
     return text;
 }
 

@@ -1,9 +1,7 @@
 #pragma once
-// Runs a built program the way a user starts it from a console: given
-// arguments, a working folder, standard input from the null device (or an
-// open, idle one), and its standard output and error captured. A run that exceeds
-// the time limit is killed (with any program it started) and reported as such,
-// so a hung program fails its test instead of stopping the suite.
+// Runs a built program as a user starts it from a console, its output and
+// error captured. A run past the time limit is killed (with any program it
+// started), so a hung program fails its test instead of stopping the suite.
 
 #include <chrono>
 #include <filesystem>

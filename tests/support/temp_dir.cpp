@@ -12,13 +12,12 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir(std::string_view label)
 {
-    std::random_device entropy;
-    std::mt19937_64 pick((std::uint64_t{entropy()} << 32) ^ entropy());
+    std::random_device pick;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
         // create_directory is false when the name is taken: try another one.
-        const fs::path candidate = fs::temp_directory_path() / (std::string(label) + "-" + std::to_string(pick()));
-        if (fs::create_directory(candidate))
-            root_ = fs::canonical(candidate);
+        const std::string name = std::string(label) + "-" + std::to_string(pick()) + std::to_string(pick());
+        if (fs::create_directory(fs::temp_directory_path() / name))
+            root_ = fs::canonical(fs::temp_directory_path() / name);
     }
     if (root_.empty())
         throw std::runtime_error("cannot create a temporary folder");
@@ -48,12 +47,6 @@ fs::path TempDir::writeFile(std::string_view relative, const std::vector<std::ui
 }
 
 std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const { return readFileBytes(*this / relative); }
-
-std::string TempDir::readText(std::string_view relative) const
-{
-    const std::vector<std::uint8_t> bytes = readBytes(relative);
-    return {bytes.begin(), bytes.end()};
-}
 
 std::vector<std::string> TempDir::listFiles() const
 {

@@ -1,8 +1,6 @@
 #pragma once
-// A temporary folder for one test: created empty under the system's temporary
-// folder with a unique name, removed with everything in it when the object goes
-// away. Relative names use "/" and may contain sub-folders, which the writing
-// helpers create on demand.
+// A temporary folder for one test, removed with its contents at the end.
+// Relative names use "/"; the writing helpers create missing folders.
 
 #include <cstdint>
 #include <filesystem>
@@ -30,7 +28,11 @@ public:
     std::filesystem::path writeFile(std::string_view relative, std::string_view text) const;
     std::filesystem::path writeFile(std::string_view relative, const std::vector<std::uint8_t>& bytes) const;
     std::vector<std::uint8_t> readBytes(std::string_view relative) const;
-    std::string readText(std::string_view relative) const;
+    std::string readText(std::string_view relative) const
+    {
+        const std::vector<std::uint8_t> bytes = readBytes(relative);
+        return {bytes.begin(), bytes.end()};
+    }
     bool exists(std::string_view relative) const { return std::filesystem::exists(*this / relative); }
     // Every regular file below the folder, relative with "/" separators, sorted.
     std::vector<std::string> listFiles() const;

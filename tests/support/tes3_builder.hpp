@@ -1,11 +1,7 @@
 #pragma once
 // Builds TES3 plugins in memory for tests: records with subrecords, records
-// nested inside records, and raw bytes or wrong sizes for malformed cases.
-//
-//   Tes3Builder b;
-//   b.header("me", "a plugin");                // TES3 record with HEDR
+// nested inside records, and raw bytes or wrong sizes for malformed cases:
 //   b.record("STAT").text("NAME", "rock").text("MODL", "r\\rock.nif").end();
-//   std::vector<std::uint8_t> plugin = b.bytes();
 
 #include <algorithm>
 #include <bit>
@@ -46,6 +42,14 @@ private:
     }
     std::vector<std::uint8_t> data_;
 };
+
+// HEDR data: version 1.3, file type, author (32 bytes), description (256
+// bytes), record count; 300 bytes. Author/description are cut or zero-padded.
+inline std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
+                                          std::uint32_t recordCount = 0, std::uint32_t fileType = 0)
+{
+    return Fields().f32(1.3f).u32(fileType).fixed(author, 32).fixed(description, 256).u32(recordCount).data();
+}
 
 class Tes3Builder {
 public:
@@ -92,8 +96,11 @@ public:
         return *this;
     }
 
-    // The TES3 file header record with its HEDR (see hedrData), no masters.
-    Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0);
+    // The TES3 file header record with its HEDR, no masters.
+    Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0)
+    {
+        return record("TES3").sub("HEDR", hedrData(author, description, recordCount)).end();
+    }
 
     // The plugin (closes every record still open).
     std::vector<std::uint8_t> bytes()
@@ -107,18 +114,5 @@ private:
     std::vector<std::uint8_t> out_;
     std::vector<std::size_t> open_; // header positions of the open records
 };
-
-// HEDR data: version 1.3, file type, author (32 bytes), description (256
-// bytes), record count; 300 bytes. Author/description are cut or zero-padded.
-inline std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
-                                          std::uint32_t recordCount = 0, std::uint32_t fileType = 0)
-{
-    return Fields().f32(1.3f).u32(fileType).fixed(author, 32).fixed(description, 256).u32(recordCount).data();
-}
-
-inline Tes3Builder& Tes3Builder::header(std::string_view author, std::string_view description, std::uint32_t recordCount)
-{
-    return record("TES3").sub("HEDR", hedrData(author, description, recordCount)).end();
-}
 
 } // namespace lw::test

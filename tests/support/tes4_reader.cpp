@@ -1,7 +1,6 @@
 #include "support/tes4_reader.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <stdexcept>
 
 namespace lw::test {
@@ -150,10 +149,6 @@ std::uint32_t Tes4Subrecord::at(std::size_t pos, int n) const
         throw std::out_of_range(tag + ": " + std::to_string(n) + " bytes at " + std::to_string(pos));
     return le(data, pos, n);
 }
-std::uint8_t Tes4Subrecord::u8(std::size_t pos) const { return static_cast<std::uint8_t>(at(pos, 1)); }
-std::uint16_t Tes4Subrecord::u16(std::size_t pos) const { return static_cast<std::uint16_t>(at(pos, 2)); }
-std::uint32_t Tes4Subrecord::u32(std::size_t pos) const { return at(pos, 4); }
-float Tes4Subrecord::f32(std::size_t pos) const { return std::bit_cast<float>(at(pos, 4)); }
 std::string Tes4Subrecord::text() const
 {
     const auto* chars = reinterpret_cast<const char*>(data.data());
