@@ -22,6 +22,7 @@ public:
     Reader(MeshJob& job, ByteCursor& in, std::uint32_t blockCount) : job_(job), in_(in), blockCount_(blockCount) {}
 
     std::string problem;
+    Link nextExtra = kNoLink; // the next-extra-data link of a dropped extra-data block
 
     bool ok() const { return problem.empty() && in_.ok(); }
     ByteCursor& in() { return in_; }
@@ -193,7 +194,8 @@ public:
         m.alpha = in_.f32();
     }
 
-    void shapeData(NiTriShapeData& d)
+    // The vertex arrays every version-4 geometry data block starts with.
+    void vertexData(NiTriShapeData& d)
     {
         d.numVertices = in_.u16();
         const std::size_t n = d.numVertices;
@@ -212,9 +214,12 @@ public:
         d.hasUv = bool32();
         if (d.hasUv)
             d.uvs = array(std::size_t{d.numUvSets} * n, 8);
-        d.numTriangles = in_.u16();
-        d.numTrianglePoints = in_.u32();
-        d.triangles = array(std::size_t{d.numTriangles} * 3, 2);
+    }
+
+    // Fails unless every triangle corner names a vertex.
+    void checkTriangles(const NiTriShapeData& d)
+    {
+        const std::size_t n = d.numVertices;
         if (ok()) {
             for (std::size_t i = 0; i < std::size_t{d.numTriangles} * 3; ++i) {
                 if (u16At(d.triangles, i) >= n) {
@@ -223,12 +228,61 @@ public:
                 }
             }
         }
+    }
+
+    void shapeData(NiTriShapeData& d)
+    {
+        vertexData(d);
+        d.numTriangles = in_.u16();
+        d.numTrianglePoints = in_.u32();
+        d.triangles = array(std::size_t{d.numTriangles} * 3, 2);
+        checkTriangles(d);
         d.numMatchGroups = in_.u16();
         const std::size_t start = in_.position();
         for (std::uint32_t g = 0; g < d.numMatchGroups && ok(); ++g)
             array(in_.u16(), 2);
         if (ok())
             d.matchGroups = in_.whole().subspan(start, in_.position() - start);
+    }
+
+    // Strips become a list of triangles: each next point makes a triangle with
+    // the two before it, every second one turned so all face the same way; a
+    // triangle with two equal corners covers nothing and is left out.
+    void stripsData(NiTriShapeData& d)
+    {
+        vertexData(d);
+        in_.u16(); // triangle count: recounted below
+        const std::uint16_t strips = in_.u16();
+        const ByteView lengths = array(strips, 2);
+        std::size_t points = 0;
+        for (std::size_t i = 0; ok() && i < strips; ++i)
+            points += u16At(lengths, i);
+        const ByteView corners = array(points, 2);
+        std::string triangles;
+        std::size_t first = 0;
+        for (std::size_t s = 0; ok() && s < strips; first += u16At(lengths, s), ++s) {
+            for (std::size_t i = 0; i + 2 < u16At(lengths, s); ++i) {
+                const std::size_t at = first + i;
+                const std::uint16_t a = u16At(corners, at);
+                const std::uint16_t b = u16At(corners, at + (i % 2 ? 2 : 1));
+                const std::uint16_t c = u16At(corners, at + (i % 2 ? 1 : 2));
+                if (a == b || b == c || a == c)
+                    continue;
+                for (std::uint16_t v : {a, b, c}) {
+                    triangles.push_back(static_cast<char>(v & 0xFF));
+                    triangles.push_back(static_cast<char>(v >> 8));
+                }
+            }
+        }
+        if (triangles.size() / 6 > 0xFFFF)
+            fail("the strips make " + std::to_string(triangles.size() / 6) + " triangles (at most 65535 fit)");
+        if (!ok())
+            return;
+        d.numTriangles = static_cast<std::uint16_t>(triangles.size() / 6);
+        d.numTrianglePoints = 3u * d.numTriangles;
+        const std::string_view kept = job_.keepString(std::move(triangles));
+        d.triangles = ByteView(reinterpret_cast<const std::uint8_t*>(kept.data()), kept.size());
+        checkTriangles(d); // corners of left-out triangles name nothing drawn
     }
 
     void stringExtra(NiStringExtraData& e)
@@ -297,12 +351,11 @@ private:
         case 'o': objectNet(net, false); break;
         case 'a': avObject(av, false); break;
         case 'c': layout("lhffffl"); break; // controller: next, flags, frequency, phase, start, stop, target
-        case 'x': layout("li"); break;      // extra data: next, byte count
+        case 'x': nextExtra = link(); in_.u32(); break; // extra data: next, byte count
         case '#': count = last; break;
         case '*': array(count, 1); break;
         case 'K': keyGroup(static_cast<std::uint32_t>(ops[at++] - '0')); break;
         case 'g': geometryData(count); break;
-        case 'S': stripPoints(); break;
         case 'Q': rotationKeys(); break;
         case 'M': morphs(); break;
         case 'P': array(in_.u32() == 16 ? 16 : 256, 4); break; // palette entries
@@ -392,16 +445,6 @@ private:
         count = static_cast<std::uint32_t>(n);
     }
 
-    void stripPoints()
-    {
-        const std::uint16_t strips = in_.u16();
-        ByteView lengths = array(strips, 2);
-        std::size_t points = 0;
-        for (std::size_t i = 0; ok() && i < strips; ++i)
-            points += u16At(lengths, i);
-        array(points, 2);
-    }
-
 private:
     MeshJob& job_;
     ByteCursor& in_;
@@ -416,10 +459,10 @@ private:
 //   #         the value just read is the count for what follows    *  count bytes
 //   [..]      repeated count times      (..)  only when the value just read is not 0
 //   K1 K3 K4  key group of 1, 3 or 4 floats per value              Q  rotation keys
-//   M  morph targets    S  triangle strip points    P  palette entries
+//   M  morph targets    P  palette entries
 //   a number before a letter repeats it.
 // Nodes that become plain nodes give only the fields that follow the node's own.
-enum class Kind { Dropped, PlainNode, SwitchNode };
+enum class Kind { Dropped, PlainNode, SwitchNode, AvoidNode };
 struct Layout {
     std::string_view type;
     Kind kind;
@@ -429,16 +472,22 @@ constexpr Layout kLayouts[] = {
     {"NiBSAnimationNode", Kind::PlainNode, ""},
     {"NiBSParticleNode", Kind::PlainNode, ""},
     {"NiBillboardNode", Kind::PlainNode, ""},
-    {"AvoidNode", Kind::PlainNode, ""},
+    {"NiBone", Kind::PlainNode, ""},
+    {"NiCollisionSwitch", Kind::PlainNode, ""},
+    {"NiSortAdjustNode", Kind::PlainNode, "il"},
+    {"AvoidNode", Kind::AvoidNode, ""},
     {"NiSwitchNode", Kind::SwitchNode, ""},
     {"NiLODNode", Kind::SwitchNode, "3fi#[ff]"},
     // geometry the converted scene does not draw
-    {"NiTriStrips", Kind::Dropped, "all"},
-    {"NiTriStripsData", Kind::Dropped, "ghS"},
     {"NiAutoNormalParticles", Kind::Dropped, "all"},
     {"NiRotatingParticles", Kind::Dropped, "all"},
     {"NiAutoNormalParticlesData", Kind::Dropped, "ghfhi([f])"},
     {"NiRotatingParticlesData", Kind::Dropped, "ghfhi([f])i([4f])"},
+    {"NiParticleMeshes", Kind::Dropped, "all"},
+    {"NiParticleMeshesData", Kind::Dropped, "ghfhi([f])i([4f])l"},
+    // an environment-mapped shape has no transform of its own to place it by
+    {"NiEnvMappedTriShape", Kind::Dropped, "oh16fi#[l]ll"},
+    {"NiEnvMappedTriShapeData", Kind::Dropped, "gh#i[3h]h#[h#[h]]"},
     {"NiSkinInstance", Kind::Dropped, "lli#[l]"},
     {"NiSkinData", Kind::Dropped, "13fi#l[17fh#[hf]]"},
     // controllers and their data
@@ -470,6 +519,9 @@ constexpr Layout kLayouts[] = {
     {"NiParticleBomb", Kind::Dropped, "llffffi3f3f"},
     {"NiPlanarCollider", Kind::Dropped, "llfff3f3f3f4f"},
     {"NiSphericalCollider", Kind::Dropped, "llff3f"},
+    {"NiParticleCollider", Kind::Dropped, "llf"},
+    {"NiParticleMeshModifier", Kind::Dropped, "lli#[l]"},
+    {"NiEmitterModifier", Kind::Dropped, "ll"},
     // lights and cameras
     {"NiAmbientLight", Kind::Dropped, "ai#[i]10f"},
     {"NiDirectionalLight", Kind::Dropped, "ai#[i]10f"},
@@ -481,6 +533,8 @@ constexpr Layout kLayouts[] = {
     {"NiDitherProperty", Kind::Dropped, "oh"},
     {"NiShadeProperty", Kind::Dropped, "oh"},
     {"NiFogProperty", Kind::Dropped, "ohf3f"},
+    {"NiTextureModeProperty", Kind::Dropped, "ohhh"},
+    {"NiTextureProperty", Kind::Dropped, "ohl"},
     // extra data
     {"NiTextKeyExtraData", Kind::Dropped, "xi#[fs]"},
     {"NiVertWeightsExtraData", Kind::Dropped, "xh#[f]"},
@@ -565,17 +619,52 @@ void dropUnshown(BlockTable& blocks, const std::vector<Link>& pruned)
             blocks.drop(static_cast<Link>(e));
 }
 
-// Reads the block of type `name` into a new record; null for an unknown type.
-// `pruned` collects the children a switch node does not show.
-BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vector<Link>& pruned)
+// Version 4 chains an object's extra-data blocks, each naming the next;
+// the version-20 object lists them all. The list holds the whole chain in
+// order (a link to a dropped block is not written).
+void chainExtraData(BlockTable& blocks, const std::vector<Link>& next)
 {
+    for (std::size_t e = 0; e < blocks.size(); ++e) {
+        if (!blocks[e].record)
+            continue;
+        std::visit(
+            [&](auto& r) {
+                if constexpr (std::is_base_of_v<ObjectNet, std::decay_t<decltype(r)>>) {
+                    if (r.extraData.empty())
+                        return;
+                    for (Link l = r.extraData.back(); l < next.size() && next[l] != kNoLink;
+                         l = next[l]) {
+                        // A chain that loops or runs too long ends at the first repeat or the cap.
+                        if (std::find(r.extraData.begin(), r.extraData.end(), next[l]) != r.extraData.end() ||
+                            r.extraData.size() + 1 >= kMaxExtraDataLinks)
+                            break;
+                        r.extraData.push_back(next[l]);
+                    }
+                }
+            },
+            *blocks[e].record);
+    }
+}
+
+// Reads the block of type `name` into a new record; null for an unknown type.
+// `pruned` collects the children a switch node does not show. `written` is
+// the type the record is written as.
+BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vector<Link>& pruned,
+                       std::string_view& written)
+{
+    written = name;
     auto make = [&](auto record, auto&& fill) {
         fill(record);
         return job.keepRecord(std::move(record));
     };
     if (name == "NiNode" || name == "RootCollisionNode")
         return make(NiNode{}, [&](NiNode& n) { r.node(n); });
-    if (name == "NiTriShape")
+    // Strips are drawn like a shape of their triangles, and carried as one.
+    if (name == "NiTriStrips" || name == "NiTriStripsData")
+        written = name == "NiTriStrips" ? "NiTriShape" : "NiTriShapeData";
+    if (name == "NiTriStripsData")
+        return make(NiTriShapeData{}, [&](NiTriShapeData& d) { r.stripsData(d); });
+    if (name == "NiTriShape" || name == "NiTriStrips")
         return make(NiTriShape{}, [&](NiTriShape& s) {
             r.avObject(s);
             s.data = r.link();
@@ -633,6 +722,7 @@ BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vect
     const Layout* layout = layoutOf(name);
     if (!layout || layout->kind == Kind::Dropped)
         return nullptr;
+    written = "NiNode";
     return make(NiNode{}, [&](NiNode& n) {
         r.node(n);
         if (layout->kind == Kind::SwitchNode) {
@@ -644,6 +734,8 @@ BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vect
                     pruned.push_back(n.children[i]);
             if (!n.children.empty())
                 n.children = {n.children[keep]};
+        } else if (layout->kind == Kind::AvoidNode) {
+            pruned.insert(pruned.end(), n.children.begin(), n.children.end());
         }
         r.layout(layout->fields);
     });
@@ -678,30 +770,42 @@ int readSourceMesh(MeshJob& job)
     }
 
     Reader r(job, in, count);
-    std::vector<Link> pruned;
+    std::vector<Link> pruned, avoided;
+    std::vector<Link> nextExtra(count, kNoLink);
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::string_view name = r.sizedString();
         if (!r.ok()) {
             job.console.print("Block %u: %s\n", i, r.problem.c_str());
             return -1;
         }
-        BlockRecord* record = readBlock(r, job, name, pruned);
+        std::string_view written;
+        BlockRecord* record = readBlock(r, job, name, pruned, written);
         const Layout* layout = layoutOf(name);
         if (!record && !layout) {
             job.console.print("Unknown object: %.*s\n", static_cast<int>(name.size()), name.data());
             return -1;
         }
+        r.nextExtra = kNoLink;
         if (layout && layout->kind == Kind::Dropped)
             r.layout(layout->fields);
-        // A block read as a plain node is written as one; a dropped block
-        // keeps its place (links stay entry numbers) without a record.
-        job.blocks.append(record && layout ? std::string_view("NiNode") : record ? name : std::string_view(), record);
+        nextExtra[i] = r.nextExtra;
+        if (const NiStringExtraData* text = record ? std::get_if<NiStringExtraData>(record) : nullptr)
+            nextExtra[i] = text->nextExtraData;
+        if (layout && layout->kind == Kind::AvoidNode && i != 0)
+            avoided.push_back(i);
+        // A dropped block keeps its place (links stay entry numbers) without a record.
+        job.blocks.append(record ? written : std::string_view(), record);
         if (!r.ok()) {
             const std::string why = r.problem.empty() ? "the block runs past the end of the file" : r.problem;
             job.console.print("Block %u (%.*s): %s\n", i, static_cast<int>(name.size()), name.data(), why.c_str());
             return -1;
         }
     }
+    chainExtraData(job.blocks, nextExtra);
+    // What an AvoidNode holds tells the game's actors where not to walk; it
+    // is neither drawn nor solid, so it goes with everything only it uses.
+    for (Link node : avoided)
+        job.blocks.drop(node);
     dropUnshown(job.blocks, pruned);
     return 0;
 }

@@ -2,8 +2,6 @@
 // TES4 reader. Expected values are worked out by hand from the record layouts.
 #include <gtest/gtest.h>
 
-#include <bit>
-
 #include "modshift/characters/faces.hpp"
 #include "modshift/driver/save_steps.hpp"
 #include "support/conversion_run.hpp"
@@ -16,20 +14,14 @@ using namespace lw::modshift;
 // The 52-byte statistics block: level, attributes 60..67, every skill 20.
 Fields fullStatistics(std::size_t skillAt = 0, std::uint8_t skill = 20)
 {
-    std::vector<std::uint8_t> d(52, 20);
-    d[0] = 30;
-    d[1] = 0;
-    for (std::uint8_t a = 0; a < 8; ++a)
-        d[2 + a] = static_cast<std::uint8_t>(60 + a);
+    // Level 30; health 321, spell points 111, fatigue 222; gold 0x12345.
+    const std::vector<std::uint8_t> twenties(28, 20);
+    std::vector<std::uint8_t> d = Fields().u16(30).bytes(std::vector<std::uint8_t>{60, 61, 62, 63, 64, 65, 66, 67})
+                                      .bytes(twenties).u16(321).u16(111).u16(222)
+                                      .bytes(std::span(twenties).first(4)).u32(0x12345).data();
     if (skillAt != 0)
         d[skillAt] = skill;
-    d[38] = 0x41, d[39] = 0x01; // health 321
-    d[40] = 111, d[41] = 0;     // spell points
-    d[42] = 222, d[43] = 0;     // fatigue
-    d[48] = 0x45, d[49] = 0x23, d[50] = 0x01, d[51] = 0; // gold
-    Fields f;
-    f.bytes(d);
-    return f;
+    return Fields().bytes(d);
 }
 
 std::vector<const Tes4Record*> convertNpcs(ConversionRun& run, Tes3Builder& b)
@@ -84,12 +76,9 @@ TEST(Npcs, FullStatisticsMapEverySkillFromItsOwnPlace)
     const Tes4Subrecord* data = npcs[0]->field("DATA");
     for (std::size_t a = 0; a < 8; ++a)
         EXPECT_EQ(data->u8(25 + a), 60u + a) << "attribute " << a;
-    EXPECT_EQ(data->u32(21), 321u) << "health";
     const Tes4Subrecord* acbs = npcs[0]->field("ACBS");
-    EXPECT_EQ(acbs->u16(4), 111u);
-    EXPECT_EQ(acbs->u16(6), 222u);
-    EXPECT_EQ(acbs->u16(8), 0x2345u);
-    EXPECT_EQ(acbs->i16(10), 30);
+    EXPECT_EQ(std::tuple(data->u32(21), acbs->u16(4), acbs->u16(6), acbs->u16(8), acbs->i16(10)),
+              std::tuple(321u, 111, 222, 0x2345, std::int16_t{30}));
 }
 
 TEST(Npcs, WanderPackagesFillEveryPlaceTheServicePackageLeaves)
@@ -142,9 +131,7 @@ TEST(Armour, RatingValueHealthAndWeight)
     for (std::size_t i = 0; i < ratings.size(); ++i)
         EXPECT_EQ(recs[i]->field("DATA")->u16(0), ratings[i].second) << ratings[i].first;
     const Tes4Subrecord* data = recs[0]->field("DATA");
-    EXPECT_EQ(data->u32(2), 420u);
-    EXPECT_EQ(data->u32(6), 300u);
-    EXPECT_EQ(data->f32(10), 12.5f);
+    EXPECT_EQ(std::tuple(data->u32(2), data->u32(6), data->f32(10)), std::tuple(420u, 300u, 12.5f));
     EXPECT_EQ(recs[0]->field("MODL")->text(), "Armor\\BrannocsArmor\\bonemold\\m\\boots.nif");
 }
 
@@ -166,9 +153,8 @@ TEST(LeveledCreatures, EntriesAndTheHundredEntryLimit)
         ASSERT_EQ(lists.size(), entries == 100 ? 0u : 1u) << entries;
         if (entries == 100)
             continue;
-        EXPECT_EQ(lists[0]->count("LVLO"), static_cast<std::size_t>(entries));
-        EXPECT_EQ(lists[0]->field("LVLD")->u8(), 25u);
-        EXPECT_EQ(lists[0]->field("LVLF")->u8(), 3u);
+        EXPECT_EQ(std::tuple(lists[0]->count("LVLO"), lists[0]->field("LVLD")->u8(), lists[0]->field("LVLF")->u8()),
+                  std::tuple(static_cast<std::size_t>(entries), 25, 3));
         EXPECT_EQ(lists[0]->field("LVLO", 1)->data,
                   (std::vector<std::uint8_t>{6, 0, 0x15, 0x10, 0x4A, 0xB0, 0x01, 0x00, 1, 0, 0x15, 0x10}));
     }
@@ -177,23 +163,15 @@ TEST(LeveledCreatures, EntriesAndTheHundredEntryLimit)
 TEST(FaceGen, FaceValuesInThousandthsMinusTheRace)
 {
     // A face file: 40 header bytes, then 130 16-bit values; a race file: 80 floats.
-    std::vector<std::uint8_t> face(40, 0xEE), race;
-    for (int i = 0; i < 130; ++i) {
-        std::int16_t v = i == 0 ? 1500 : i == 50 ? -250 : i == 80 ? 777 : 0;
-        face.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        face.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
-    }
-    for (int i = 0; i < 80; ++i) {
-        float f = i == 0 ? 0.25f : i == 49 ? 9.0f : i == 50 ? 0.5f : i == 79 ? -2.0f : 0.0f;
-        for (int k = 0; k < 4; ++k)
-            race.push_back(static_cast<std::uint8_t>(std::bit_cast<std::uint32_t>(f) >> (8 * k)));
-    }
+    Fields faceFile = Fields().bytes(std::vector<std::uint8_t>(40, 0xEE)), raceFile;
+    for (int i = 0; i < 130; ++i)
+        faceFile.i16(static_cast<std::int16_t>(i == 0 ? 1500 : i == 50 ? -250 : i == 80 ? 777 : 0));
+    for (int i = 0; i < 80; ++i)
+        raceFile.f32(i == 0 ? 0.25f : i == 49 ? 9.0f : i == 50 ? 0.5f : i == 79 ? -2.0f : 0.0f);
+    std::vector<std::uint8_t> face = faceFile.data(), race = raceFile.data();
     FaceGenValues v = computeFaceGen(&face, &race);
-    EXPECT_EQ(v.symmetric[0], 1.25f);
-    EXPECT_EQ(v.symmetric[49], -9.0f);
-    EXPECT_EQ(v.asymmetric[0], static_cast<float>(-0.25 - 0.5));
-    EXPECT_EQ(v.asymmetric[29], 2.0f);
-    EXPECT_EQ(v.texture[0], static_cast<float>(0.777));
+    EXPECT_EQ(std::tuple(v.symmetric[0], v.symmetric[49], v.asymmetric[0], v.asymmetric[29], v.texture[0]),
+              std::tuple(1.25f, -9.0f, static_cast<float>(-0.25 - 0.5), 2.0f, static_cast<float>(0.777)));
 }
 
 } // namespace

@@ -17,64 +17,56 @@ struct Parsed {
 Parsed parse(std::vector<const char*> args)
 {
     JobFixture f;
-    Parsed p;
-    p.result = parseArguments(f.job, static_cast<int>(args.size()), args.data());
-    p.options = f.job.options;
-    p.mesh = f.job.meshName;
-    p.folder = f.job.programFolder;
-    p.text = f.console.captured();
-    return p;
+    const int result = parseArguments(f.job, static_cast<int>(args.size()), args.data());
+    return {result, f.job.options, f.job.meshName, f.job.programFolder, f.console.captured()};
 }
 
-TEST(Arguments, DefaultsAndTheProgramFolder)
+TEST(Arguments, MeshNameAndProgramFolder)
 {
-    const Parsed p = parse({"C:\\Games\\conv\\meshshift.exe", "rock.nif"});
-    EXPECT_EQ(p.result, 0);
-    EXPECT_EQ(p.mesh, "rock.nif");
-    EXPECT_EQ(p.folder, "C:\\Games\\conv\\");
-
-    EXPECT_EQ(parse({"/opt/lw/bin/meshshift"}).folder, "/opt/lw/bin/");
-    EXPECT_EQ(parse({"meshshift"}).folder, "");
-    EXPECT_EQ(parse({"/meshshift"}).folder, ""); // a separator only at the first character
-    EXPECT_EQ(parse({"a/meshshift"}).folder, "a/");
+    struct Case {
+        std::vector<const char*> args;
+        const char *mesh, *folder;
+    };
+    const Case cases[] = {
+        {{"C:\\Games\\conv\\meshshift.exe", "rock.nif"}, "rock.nif", "C:\\Games\\conv\\"},
+        {{"/opt/lw/bin/meshshift"}, "", "/opt/lw/bin/"},
+        {{"/meshshift"}, "", ""}, // a separator only at the first character
+        {{"a/meshshift", "a.nif", "b.nif"}, "b.nif", "a/"}, // the last name wins
+        {{"meshshift", "-abc"}, "-abc", ""},                 // longer than an option
+        {{"meshshift", "-c"}, "", ""},
+        {{"meshshift", "-l", "x.nif"}, "", ""}, // a value is never the mesh
+    };
+    for (const Case& c : cases) {
+        const Parsed p = parse(c.args);
+        EXPECT_EQ(p.result, 0) << c.args[0];
+        EXPECT_EQ(p.mesh, c.mesh) << c.args[0];
+        EXPECT_EQ(p.folder, c.folder) << c.args[0];
+    }
 }
 
 TEST(Arguments, OptionsAsModshiftPassesThem)
 {
-    const Parsed p = parse({"meshshift", "Weapons\\x.nif", "-m", "5", "-l", "5", "-s", "4", "-q", "3", "-d",
+    const Parsed p = parse({"meshshift", "Weapons\\x.nif", "-m", "5", "-l", "6", "-s", "4", "-q", "3", "-d",
                             "conv\\Weapons\\x.nif", "-f", "-c", "-h"});
     EXPECT_EQ(p.result, 0);
     EXPECT_EQ(p.mesh, "Weapons\\x.nif");
-    EXPECT_EQ(p.options.material, 5);
-    EXPECT_EQ(p.options.layer, 5);
-    EXPECT_EQ(p.options.motionSystem, 4);
-    EXPECT_EQ(p.options.quality, 3);
-    EXPECT_EQ(p.options.destination, "conv\\Weapons\\x.nif");
-    EXPECT_TRUE(p.options.wholeScene);
-    EXPECT_TRUE(p.options.noCollision);
-    EXPECT_TRUE(p.options.alternativeExtra);
-}
-
-TEST(Arguments, MeshNameRules)
-{
-    EXPECT_EQ(parse({"meshshift", "a.nif", "b.nif"}).mesh, "b.nif"); // the last one wins
-    EXPECT_EQ(parse({"meshshift", "-abc"}).mesh, "-abc");            // longer than an option
-    EXPECT_EQ(parse({"meshshift", "-c"}).mesh, "");
-    EXPECT_EQ(parse({"meshshift", "-d", "-c", "x.nif"}).options.destination, "-c"); // a value is never an option
-    EXPECT_EQ(parse({"meshshift", "-l", "x.nif"}).mesh, "");
+    const MeshOptions& o = p.options;
+    EXPECT_EQ((std::vector<std::int32_t>{o.material, o.layer, o.motionSystem, o.quality}), (std::vector<std::int32_t>{5, 6, 4, 3}));
+    EXPECT_EQ(o.destination, "conv\\Weapons\\x.nif");
+    EXPECT_TRUE(o.wholeScene && o.noCollision && o.alternativeExtra);
+    EXPECT_EQ(parse({"meshshift", "-d", "-c", "x.nif"}).options.destination, "-c");
+    EXPECT_EQ(parse({"meshshift", "-l", "abc", "x.nif"}).options.layer, 0);
 }
 
 TEST(Arguments, WholeNumbers)
 {
-    EXPECT_EQ(parse({"meshshift", "-l", "abc", "x.nif"}).options.layer, 0);
-    EXPECT_EQ(parseWholeNumber("  -12xyz"), -12);
-    EXPECT_EQ(parseWholeNumber("+7"), 7);
-    EXPECT_EQ(parseWholeNumber("4 5"), 4);
-    EXPECT_EQ(parseWholeNumber(""), 0);
-    EXPECT_EQ(parseWholeNumber("-"), 0);
-    EXPECT_EQ(parseWholeNumber("300"), 300); // no range check: byte fields take what they get
-    EXPECT_EQ(parseWholeNumber("99999999999999999999"), INT32_MAX);
-    EXPECT_EQ(parseWholeNumber("-99999999999999999999"), INT32_MIN);
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"  -12xyz", -12}, {"+7", 7}, {"4 5", 4}, {"", 0}, {"-", 0},
+        {"300", 300}, // no range check: byte fields take what they get
+        {"2147483647", INT32_MAX}, {"99999999999999999999", INT32_MAX}, {"-99999999999999999999", INT32_MIN},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(parseWholeNumber(text), value) << text;
 }
 
 TEST(Arguments, RefusalsAndTheirMessages)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "collision/collision_fixture.hpp"
@@ -15,45 +16,43 @@ using B = Nif4Builder;
 using Bytes = B::Bytes;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-Bytes& objectNet(Bytes& b, std::uint32_t controller = kNone) { return b.str("n").u32(kNone).u32(controller); }
-// NiAVObject fields: flags, translation, rotation, scale, velocity, properties, no bounding box.
-Bytes& avObject(Bytes& b, std::vector<std::uint32_t> properties = {}, std::uint32_t controller = kNone)
+// Field bytes from values: i h b f (u32, u16, u8, f32), s<text> (sized text),
+// @k (link to the k-th block of the rows), - (no link), K<type><width> (two
+// keys), O and A (NiObjectNET, NiAVObject: name "n", identity, no lists; A@k
+// with controller @k), C (controller fields between next and target), G (three
+// vertices with normals); "*k" repeats a value k times.
+Bytes fields(Bytes b, const std::string& line, std::uint32_t first)
 {
-    objectNet(b, controller).u16(0).f32(0).f32(0).f32(0);
-    for (float r : {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f})
-        b.f32(r);
-    return b.f32(1).f32(0).f32(0).f32(0).links(properties).u32(0);
-}
-Bytes node(std::vector<std::uint32_t> children, std::uint32_t controller = kNone, std::vector<std::uint32_t> effects = {})
-{
-    Bytes b;
-    avObject(b, {}, controller).links(children).links(effects);
-    return b;
-}
-// NiTimeController fields: next, flags, frequency, phase, start, stop, target.
-Bytes controller(std::uint32_t target, std::uint32_t next = kNone)
-{
-    return std::move(Bytes().u32(next).u16(8).f32(1).f32(0).f32(0).f32(2).u32(target));
-}
-// Geometry data of 3 vertices with positions and normals.
-Bytes& geometry(Bytes& b)
-{
-    b.u16(3).u32(1);
-    for (int i = 0; i < 9; ++i)
-        b.f32(static_cast<float>(i));
-    b.u32(1);
-    for (int i = 0; i < 9; ++i)
-        b.f32(0.5f);
-    return b.f32(0).f32(0).f32(0).f32(9).u32(0).u16(0).u32(0);
-}
-// A float key group of two keys of interpolation `type`, each value `width` floats.
-Bytes& keys(Bytes& b, std::uint32_t type, int width)
-{
-    b.u32(2).u32(type);
-    for (int k = 0; k < 2; ++k) {
-        b.f32(static_cast<float>(k));
-        for (int i = 0; i < width * (type == 2 ? 3 : 1) + (type == 3 ? 3 : 0); ++i)
-            b.f32(0.25f);
+    std::istringstream words(line);
+    for (std::string w; words >> w;) {
+        const std::size_t star = w.find('*');
+        const int times = star == std::string::npos ? 1 : std::stoi(w.substr(star + 1));
+        const std::string v = w.substr(1, star == std::string::npos ? std::string::npos : star - 1);
+        const auto u = [&] { return static_cast<std::uint32_t>(std::stoul(v, nullptr, 0)); };
+        for (int i = 0; i < times; ++i) {
+            switch (w[0]) {
+            case 'i': b.u32(u()); break;
+            case 'h': b.u16(static_cast<std::uint16_t>(u())); break;
+            case 'b': b.u8(static_cast<std::uint8_t>(u())); break;
+            case 'f': b.f32(std::stof(v)); break;
+            case 's': b.str(v); break;
+            case '@': b.u32(first + u()); break;
+            case '-': b.u32(kNone); break;
+            case 'K': { // key interpolation 2 adds two tangents per value, 3 three floats per key
+                const int type = v[0] - '0', width = v[1] - '0';
+                b.u32(2).u32(static_cast<std::uint32_t>(type));
+                for (int k = 0; k < 2; ++k)
+                    for (int f = 0; f <= width * (type == 2 ? 3 : 1) + (type == 3 ? 3 : 0); ++f)
+                        b.f32(f == 0 ? static_cast<float>(k) : 0.25f);
+                break;
+            }
+            case 'O': b.str("n").u32(kNone).u32(kNone); break;
+            case 'A': b = fields(b, "sn - " + (v.empty() ? "-" : v) + " h0 f0*3 f1 f0*3 f1 f0*3 f1 f1 f0*3 i0 i0", first);
+                break;
+            case 'C': b = fields(b, "h8 f1 f0 f0 f2", first); break;
+            case 'G': b = fields(b, "h3 i1 f0 f1 f2 f3 f4 f5 f6 f7 f8 i1 f0.5*9 f0*3 f9 i0 h0 i0", first); break;
+            }
+        }
     }
     return b;
 }
@@ -74,8 +73,15 @@ struct Mesh {
         nif.add(d);
         nif.node(0).children = {1};
     }
-    std::uint32_t raw(const std::string& type, const Bytes& b) { return nif.addRaw(type, b.b); }
     std::uint32_t next() const { return static_cast<std::uint32_t>(nif.size()); }
+    // Appends blocks of {type, fields}; the first one's number.
+    std::uint32_t rows(const std::vector<std::pair<std::string, std::string>>& blocks)
+    {
+        const std::uint32_t first = next();
+        for (const auto& [type, line] : blocks)
+            nif.addRaw(type, fields({}, line, first).b);
+        return first;
+    }
 };
 
 struct Family {
@@ -86,127 +92,59 @@ struct Family {
 };
 
 const Family kFamilies[] = {
-    {"switch node (a book): the active page stays",
-     [](Mesh& m) {
-         const auto sw = m.next(); // children: a second page and the visible shape
-         Bytes b = node({sw + 1, 1});
-         m.raw("NiSwitchNode", b.u32(1)); // index 1: the second page
-         B::TriShape page = B::named<B::TriShape>("Page");
-         page.data = 2;
-         m.nif.add(page);
-         m.nif.node(0).children = {sw};
-     },
+    {"switch node (a book): the active page stays", // children: a second page and the visible shape
+     [](Mesh& m) { m.nif.node(0).children = {m.rows({{"NiSwitchNode", "A i2 @1 i1 i0 i1"}, {"NiTriShape", "A i2 -"}})}; },
      2, 1},
     {"level of detail node: the first child stays",
      [](Mesh& m) {
-         Bytes b = node({1, m.next() + 1});
-         m.nif.node(0).children = {m.raw("NiLODNode", b.u32(7).f32(0).f32(0).f32(0).u32(2).f32(0).f32(50).f32(50).f32(900))};
-         m.raw("NiNode", node({}));
+         m.nif.node(0).children = {
+             m.rows({{"NiLODNode", "A i2 i1 @1 i0 i7 f0*3 i2 f0 f50 f50 f900"}, {"NiNode", "A i0 i0"}})};
      },
      2, 1},
     {"animation node with a keyframe controller and its data",
      [](Mesh& m) {
-         const auto n = m.next();
-         m.nif.node(0).children = {m.raw("NiBSAnimationNode", node({1}, n + 1))};
-         m.raw("NiKeyframeController", controller(n).u32(n + 2));
-         Bytes data;
-         data.u32(1).u32(4).f32(0); // XYZ rotations: order, then three key groups
-         keys(keys(keys(data, 1, 1), 2, 1), 3, 1);
-         keys(data, 2, 3);
-         keys(data, 3, 1);
-         m.raw("NiKeyframeData", data);
+         m.nif.node(0).children = {m.rows({{"NiBSAnimationNode", "A@1 i1 i1 i0"}, {"NiKeyframeController", "- C @0 @2"},
+                                           {"NiKeyframeData", "i1 i4 f0 K11 K21 K31 K23 K31"}})};
      },
      2, 1},
     {"particles under a particle node",
      [](Mesh& m) {
-         const auto n = m.next();
-         m.nif.node(0).children = {1, m.raw("NiBSParticleNode", node({n + 1, n + 5}, n + 3))};
-         Bytes p;
-         avObject(p).u32(n + 2).u32(kNone);
-         m.raw("NiAutoNormalParticles", p);
-         Bytes d;
-         geometry(d).u16(3).f32(1).u16(2).u32(1).f32(1).f32(2).f32(3);
-         m.raw("NiAutoNormalParticlesData", d);
-         Bytes c = controller(n);
-         c.f32(1).f32(0).f32(0).f32(0).f32(0).f32(0).f32(1).f32(0).f32(0).f32(1).f32(1).f32(1).f32(1);
-         c.f32(1).f32(0).f32(1).u8(0).f32(5).f32(3).f32(0).u8(1).u8(0).f32(1).f32(1).f32(1).u32(n);
-         c.u16(1).f32(1).u16(0).f32(0).f32(0).u16(1).u16(1);
-         for (int i = 0; i < 9; ++i)
-             c.f32(0);
-         c.u16(0).u16(0).u32(kNone).u32(n + 4).u32(kNone).u8(0);
-         m.raw("NiParticleSystemController", c);
-         m.raw("NiParticleGrowFade", Bytes().u32(kNone).u32(n + 3).f32(0.5f).f32(0.5f));
-         Bytes r;
-         avObject(r).u32(n + 6).u32(kNone);
-         m.raw("NiRotatingParticles", r);
-         Bytes rd;
-         geometry(rd).u16(3).f32(1).u16(3).u32(0).u32(1);
-         for (int i = 0; i < 12; ++i)
-             rd.f32(0.5f);
-         m.raw("NiRotatingParticlesData", rd);
+         m.nif.node(0).children = {
+             1, m.rows({{"NiBSParticleNode", "A@3 i2 @1 @5 i0"}, {"NiAutoNormalParticles", "A @2 -"},
+                        {"NiAutoNormalParticlesData", "G h3 f1 h2 i1 f1 f2 f3"},
+                        {"NiParticleSystemController", "- C @0 f1 f0*5 f1 f0 f0 f1*4 f1 f0 f1 b0 f5 f3 f0 b1 b0 f1*3 @0 "
+                                                       "h1 f1 h0 f0 f0 h1 h1 f0*9 h0 h0 - @4 - b0"},
+                        {"NiParticleGrowFade", "- @3 f0.5 f0.5"}, {"NiRotatingParticles", "A @6 -"},
+                        {"NiRotatingParticlesData", "G h3 f1 h3 i0 i1 f0.5*12"}})};
      },
      2, 1},
     {"skinned shape: geometry stays, the skin goes",
      [](Mesh& m) {
-         const auto n = m.next();
-         m.nif.triShape(1).skin = n;
-         m.raw("NiSkinInstance", Bytes().u32(n + 1).u32(0).links({0}));
-         Bytes d;
-         for (int i = 0; i < 13; ++i)
-             d.f32(i % 4 == 0 ? 1.0f : 0.0f);
-         d.u32(1).u32(kNone);
-         for (int i = 0; i < 17; ++i)
-             d.f32(0);
-         m.raw("NiSkinData", d.u16(2).u16(0).f32(1).u16(2).f32(1));
+         m.nif.triShape(1).skin = m.rows({{"NiSkinInstance", "@1 i0 i1 i0"},
+                                          {"NiSkinData", "f1 f0*3 f1 f0*3 f1 f0*3 f1 i1 - f0*17 h2 h0 f1 h2 f1"}});
      },
      1, 1},
     {"controllers and their data",
      [](Mesh& m) {
-         const auto n = m.next();
-         m.nif.node(0).controller = n;
-         const char* const withData[] = {"NiVisController", "NiAlphaController", "NiMaterialColorController",
-                                         "NiRollController"};
-         const char* const data[] = {"NiVisData", "NiFloatData", "NiPosData", "NiFloatData"};
-         for (std::uint32_t i = 0; i < 4; ++i) {
-             m.raw(withData[i], controller(0, n + 2 * i + 2).u32(n + 2 * i + 1));
-             Bytes d;
-             if (i == 0)
-                 d.u32(2).f32(0).u8(1).f32(1).u8(0);
-             else
-                 keys(d, i, i == 2 ? 3 : 1);
-             m.raw(data[i], d);
-         }
-         m.raw("NiUVController", controller(0, n + 10).u16(0).u32(n + 9));
-         Bytes uv;
-         keys(keys(keys(keys(uv, 1, 1), 2, 1), 3, 1), 1, 1);
-         m.raw("NiUVData", uv);
-         m.raw("NiGeomMorpherController", controller(1, n + 12).u32(n + 11).u8(1));
-         Bytes morph;
-         morph.u32(1).u32(3).u8(1).u32(1).u32(2).f32(0).f32(1).f32(0).f32(0);
-         for (int i = 0; i < 9; ++i)
-             morph.f32(1);
-         m.raw("NiMorphData", morph);
-         m.raw("NiLookAtController", controller(0, n + 13).u32(0));
-         m.raw("NiFlipController", controller(0, n + 14).u32(0).f32(0).f32(1).links({}));
-         m.raw("NiPathController", controller(0, n + 15).u32(1).f32(0).f32(0).u16(0).u32(kNone).u32(kNone));
-         m.raw("NiParticleColorModifier", Bytes().u32(kNone).u32(kNone).u32(n + 16));
-         Bytes colours;
-         m.raw("NiColorData", keys(colours, 1, 4));
+         m.nif.node(0).controller = m.rows({
+             {"NiVisController", "@2 C i0 @1"}, {"NiVisData", "i2 f0 b1 f1 b0"},
+             {"NiAlphaController", "@4 C i0 @3"}, {"NiFloatData", "K11"},
+             {"NiMaterialColorController", "@6 C i0 @5"}, {"NiPosData", "K23"},
+             {"NiRollController", "@8 C i0 @7"}, {"NiFloatData", "K31"},
+             {"NiUVController", "@10 C i0 h0 @9"}, {"NiUVData", "K11 K21 K31 K11"},
+             {"NiGeomMorpherController", "@12 C i1 @11 b1"}, {"NiMorphData", "i1 i3 b1 i1 i2 f0 f1 f0 f0 f1*9"},
+             {"NiLookAtController", "@13 C i0 i0"}, {"NiFlipController", "@14 C i0 i0 f0 f1 i0"},
+             {"NiPathController", "@15 C i0 i1 f0 f0 h0 - -"}, {"NiParticleColorModifier", "- - @16"},
+             {"NiColorData", "K14"},
+         });
      },
      1, 1},
     {"properties: stencil written, the others dropped",
      [](Mesh& m) {
-         const auto n = m.next();
+         const auto n = m.rows({{"NiStencilProperty", "O h0x4D b1 i3 i5 i0xFF i1 i2 i4 i3"}, {"NiWireframeProperty", "O h1"},
+                                {"NiDitherProperty", "O h1"}, {"NiShadeProperty", "O h1"},
+                                {"NiFogProperty", "O h1 f1 f0.5 f0.5 f0.5"}});
          m.nif.triShape(1).properties = {n, n + 1, n + 2, n + 3, n + 4};
-         Bytes s;
-         objectNet(s).u16(0x4D).u8(1).u32(3).u32(5).u32(0xFFu).u32(1).u32(2).u32(4).u32(3);
-         m.raw("NiStencilProperty", s);
-         for (const char* type : {"NiWireframeProperty", "NiDitherProperty", "NiShadeProperty"}) {
-             Bytes p;
-             m.raw(type, objectNet(p).u16(1));
-         }
-         Bytes fog;
-         m.raw("NiFogProperty", objectNet(fog).u16(1).f32(1).f32(0.5f).f32(0.5f).f32(0.5f));
      },
      1, 1,
      [](const Nif20File& f) {
@@ -218,58 +156,53 @@ const Family kFamilies[] = {
              EXPECT_EQ(s.u(key), value) << key;
          EXPECT_EQ(f.ofType("NiTriShape")[0]->links("properties").size(), 1u);
      }},
-    {"text keys, vertex weights, lights, camera, strips, avoid and billboard nodes",
+    {"extra-data chain, lights, camera, avoid and billboard nodes",
      [](Mesh& m) {
-         const auto n = m.next();
+         // text keys -> vertex weights -> text "NCO" -> text "two"; what an AvoidNode holds is neither drawn nor solid
+         const auto n = m.rows({{"NiTextKeyExtraData", "@1 i0 i1 f0 sstart"}, {"NiVertWeightsExtraData", "@11 i0 h2 f1 f0.5"},
+                                {"NiAmbientLight", "A i1 i0 f1 f0.5*9"}, {"NiDirectionalLight", "A i1 i0 f1 f0.5*9"},
+                                {"NiPointLight", "A i1 i0 f1 f0.5*12"}, {"NiSpotLight", "A i1 i0 f1 f0.5*14"},
+                                {"NiCamera", "A f1*11 - i0"}, {"AvoidNode", "A i1 @8 i0"}, {"NiTriShape", "A @9 -"},
+                                {"NiTriShapeData", "G h1 i3 h0 h1 h2 h0"}, {"NiBillboardNode", "A i0 i0"},
+                                {"NiStringExtraData", "@12 i7 sNCO"}, {"NiStringExtraData", "- i7 stwo"}});
          m.nif.node(0).extraData = n;
-         m.raw("NiTextKeyExtraData", Bytes().u32(n + 1).u32(0).u32(1).f32(0).str("start"));
-         m.raw("NiVertWeightsExtraData", Bytes().u32(kNone).u32(0).u16(2).f32(1).f32(0.5f));
          m.nif.node(0).effects = {n + 2, n + 3, n + 4, n + 5};
-         const char* const lights[] = {"NiAmbientLight", "NiDirectionalLight", "NiPointLight", "NiSpotLight"};
-         for (int i = 0; i < 4; ++i) {
-             Bytes l;
-             avObject(l).links({0}).f32(1);
-             for (int k = 0; k < 9 + (i >= 2 ? 3 : 0) + (i == 3 ? 2 : 0); ++k)
-                 l.f32(0.5f);
-             m.raw(lights[i], l);
-         }
-         Bytes cam;
-         avObject(cam);
-         for (int k = 0; k < 11; ++k)
-             cam.f32(1);
-         m.nif.node(0).children = {1, m.raw("NiCamera", cam.u32(kNone).u32(0)), n + 7, n + 9, n + 10};
-         Bytes strips;
-         avObject(strips).u32(n + 8).u32(kNone);
-         m.raw("NiTriStrips", strips);
-         Bytes sd;
-         m.raw("NiTriStripsData", geometry(sd).u16(1).u16(1).u16(3).u16(0).u16(1).u16(2));
-         m.raw("AvoidNode", node({}));
-         m.raw("NiBillboardNode", node({}));
+         m.nif.node(0).children = {1, n + 6, n + 7, n + 10};
      },
-     3, 1},
+     2, 1,
+     [](const Nif20File& f) { // the carried texts in chain order
+         std::vector<std::string> texts;
+         for (std::uint32_t e : f.blocks[0].links("extraData"))
+             if (f.blocks.at(e).s("name").empty())
+                 texts.push_back(f.blocks.at(e).s("string"));
+         EXPECT_EQ(texts, (std::vector<std::string>{"NCO", "two"}));
+     }},
+    {"bone, sorting and collision switch nodes; env-mapped shape; particle meshes; old properties",
+     [](Mesh& m) {
+         const auto n = m.rows({{"NiBone", "A i1 @1 i0"}, {"NiSortAdjustNode", "A i1 @2 i0 i1 -"},
+                                {"NiCollisionSwitch", "A i1 i1 i0"},
+                                {"NiEnvMappedTriShape", "O h3 f1 f0*4 f1 f0*4 f1 f0*4 f1 i1 i1 @4 -"},
+                                {"NiEnvMappedTriShapeData", "G h1 i3 h0 h1 h2 h2 h1 h0 h3 h2 h1 h0"},
+                                {"NiParticleMeshes", "A @6 -"}, {"NiParticleMeshesData", "G h3 f1 h2 i1 f1 f2 f3 i0 -"},
+                                {"NiParticleMeshModifier", "@10 - i1 @5"}, {"NiTextureModeProperty", "O h210 h0 h0xFFB5"},
+                                {"NiTextureProperty", "O h1 -"}, {"NiParticleCollider", "@11 - f0.5"},
+                                {"NiEmitterModifier", "- -"}});
+         m.nif.node(0).children = {n};
+         m.nif.triShape(1).properties = {n + 8, n + 9};
+     },
+     4, 1},
     {"embedded texture with its palette",
      [](Mesh& m) {
          const auto n = m.next();
          m.nif.triShape(1).properties = {n};
          B::TexturingProperty t;
-         t.slots[0] = B::TextureDesc{};
-         t.slots[0]->source = n + 1;
+         t.slots[0] = B::TextureDesc{n + 1};
          m.nif.add(t);
          B::SourceTexture s;
          s.external = false;
          s.pixelData = n + 2;
          m.nif.add(s);
-         Bytes px;
-         px.u32(2).u32(0).u32(0).u32(0).u32(0).u32(8);
-         for (int i = 0; i < 8; ++i)
-             px.u8(34);
-         px.u32(n + 3).u32(1).u32(1).u32(2).u32(2).u32(0).u32(4).u8(0).u8(1).u8(2).u8(3);
-         m.raw("NiPixelData", px);
-         Bytes pal;
-         pal.u8(0).u32(16);
-         for (int i = 0; i < 64; ++i)
-             pal.u8(static_cast<std::uint8_t>(i));
-         m.raw("NiPalette", pal);
+         m.rows({{"NiPixelData", "i2 i0*4 i8 b34*8 @1 i1 i1 i2 i2 i0 i4 b0 b1 b2 b3"}, {"NiPalette", "b0 i16 b7*64"}});
      },
      1, 1,
      [](const Nif20File& f) { // without a file name, the texture stays empty
@@ -279,7 +212,6 @@ const Family kFamilies[] = {
          EXPECT_EQ(texture.u("pixelData"), kNone);
      }},
 };
-
 TEST(BlockTypes, EveryFamilyConvertsToWhatTheNewSceneCarries)
 {
     for (const Family& family : kFamilies) {
@@ -310,6 +242,53 @@ TEST(BlockTypes, EveryFamilyConvertsToWhatTheNewSceneCarries)
     }
 }
 
+// Strips are drawn as the triangles they make; worked out by hand, every
+// second triangle turned and those with two equal corners left out.
+TEST(BlockTypes, StripsBecomeATriangleShape)
+{
+    struct Case {
+        std::vector<std::vector<std::uint16_t>> strips;
+        std::vector<double> triangles; // empty: refused
+    };
+    const Case cases[] = {
+        {{{0, 1, 2, 3, 4}}, {0, 1, 2, 1, 3, 2, 2, 3, 4}},
+        {{{0, 1, 2, 3}, {3, 2, 4}}, {0, 1, 2, 1, 3, 2, 3, 2, 4}},
+        {{{0, 1, 1, 2, 3}, {4, 0}}, {1, 2, 3}},
+        {{{0, 1, 5}}, {}},
+    };
+    for (const Case& c : cases) {
+        std::string points = " h" + std::to_string(c.strips.size());
+        for (const auto& strip : c.strips)
+            points += " h" + std::to_string(strip.size());
+        for (const auto& strip : c.strips)
+            for (std::uint16_t p : strip)
+                points += " h" + std::to_string(p);
+        Mesh m; // five vertices: (0,0) (1,0) (0,1) (1,1) (0,2)
+        m.nif.node(0).children = {m.rows({{"NiTriStrips", "sStrips - - h4 f10 f0 f0 f1 f0*3 f1 f0*3 f1 f1 f0*3 i0 i0 @1 -"},
+                                          {"NiTriStripsData", "h5 i1 f0 f0 f0 f1 f0 f0 f0 f1 f0 f1 f1 f0 f0 f2 f0 i0 "
+                                                              "f0*3 f3 i0 h0 i0 h9" + points}})};
+        CollisionFixture fx;
+        ASSERT_EQ(fx.load(m.nif), !c.triangles.empty()) << fx.console.captured();
+        if (c.triangles.empty())
+            continue;
+        Nif20File f = fx.convert();
+        EXPECT_EQ(f.bytesLeft, 0u);
+        ASSERT_EQ(f.ofType("NiTriShape").size(), 2u); // beside the unlinked "Visible"
+        const Nif20Block& shape = *f.ofType("NiTriShape")[f.ofType("NiTriShape")[0]->s("name") == "Strips" ? 0 : 1];
+        EXPECT_EQ(shape.s("name"), "Strips");
+        EXPECT_EQ(shape.u("flags"), 4u);
+        EXPECT_EQ(shape.all("translation"), (std::vector<double>{10, 0, 0}));
+        const Nif20Block& data = f.blocks.at(shape.u("data"));
+        EXPECT_EQ(data.all("triangles"), c.triangles);
+        EXPECT_EQ(data.u("numTrianglePoints"), c.triangles.size());
+        EXPECT_EQ(data.all("vertices").size(), 15u);
+        const std::vector<double> solid = f.first("NiTriStripsData").all("vertices"); // placed like a shape
+        ASSERT_FALSE(solid.empty());
+        for (std::size_t i = 0; i < solid.size(); i += 3)
+            EXPECT_TRUE(solid[i] == 10 || solid[i] == 11) << solid[i];
+    }
+}
+
 TEST(BlockTypes, ShortenedFilesAndUnknownTypesAreRefused)
 {
     Mesh all;
@@ -333,11 +312,11 @@ TEST(BlockTypes, ShortenedFilesAndUnknownTypesAreRefused)
         Mesh m;
         change(m);
         CollisionFixture fx;
-        EXPECT_FALSE(fx.load(m.nif));
+        EXPECT_FALSE(fx.load(m.nif)) << fx.console.captured();
     }
     for (const char* name : {"NiParticleSystem", "NiNod", "NiTriShapeDat", "NiSwitchNodeX", "nitrishape"}) {
         Mesh m;
-        m.raw(name, Bytes().u32(0));
+        m.rows({{name, "i0"}});
         CollisionFixture fx;
         EXPECT_FALSE(fx.load(m.nif)) << name;
         EXPECT_EQ(fx.console.captured(), std::string("Unknown object: ") + name + "\n");

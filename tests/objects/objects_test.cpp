@@ -42,16 +42,13 @@ TEST(Weapons, EveryTypeAndTheDataFieldsInOrder)
     for (std::size_t i = 0; i < types.size(); ++i)
         EXPECT_EQ(recs[i]->field("DATA")->u32(0), types[i].second) << "source type " << types[i].first;
 
+    // Speed 1.2 / 1.5, reach 1.5 / 1.25, flags, value, health 100 / 6, weight,
+    // damage (-56 + 0 + 10 + 20 + 1 + 2) / 6; health -7 / 6 truncates toward zero.
     const Tes4Subrecord* d = recs[1]->field("DATA");
     ASSERT_EQ(d->size(), 30u);
-    EXPECT_FLOAT_EQ(d->f32(4), 0.8f) << "speed / 1.5";
-    EXPECT_FLOAT_EQ(d->f32(8), 1.2f) << "reach / 1.25";
-    EXPECT_EQ(d->u32(12), 3u);
-    EXPECT_EQ(d->i32(16), 100);
-    EXPECT_EQ(d->i32(20), 16) << "health 100 / 6";
-    EXPECT_EQ(d->f32(24), 2.5f);
-    EXPECT_EQ(d->i16(28), -3) << "(-56 + 0 + 10 + 20 + 1 + 2) / 6";
-    EXPECT_EQ(recs[0]->field("DATA")->i32(20), -1) << "-7 / 6 truncates toward zero";
+    EXPECT_EQ(std::tuple(d->f32(4), d->f32(8), d->u32(12), d->i32(16), d->i32(20), d->f32(24), d->i16(28)),
+              std::tuple(0.8f, 1.2f, 3u, 100, 16, 2.5f, std::int16_t{-3}));
+    EXPECT_EQ(recs[0]->field("DATA")->i32(20), -1);
     EXPECT_EQ(recs[0]->layout(), "EDID FULL MODL MODB DATA");
     EXPECT_EQ(recs[0]->field("MODL")->text(), "Weapons\\mw\\w\\a.nif");
     EXPECT_EQ(recs[0]->field("MODB")->u32(), 0x417F48ACu);
@@ -78,9 +75,7 @@ TEST(Books, SkillsTextAndData)
     for (std::size_t i = 0; i < skills.size(); ++i)
         EXPECT_EQ(static_cast<std::int8_t>(recs[i]->field("DATA")->u8(1)), skills[i].second) << skills[i].first;
     const Tes4Subrecord* d = recs[0]->field("DATA");
-    EXPECT_EQ(d->u8(0), 0x01u) << "the scroll field's low byte";
-    EXPECT_EQ(d->i32(2), 25);
-    EXPECT_EQ(d->f32(6), 3.0f);
+    EXPECT_EQ(std::tuple(d->u8(0), d->i32(2), d->f32(6)), std::tuple(0x01, 25, 3.0f)) << "the scroll field's low byte";
     EXPECT_EQ(recs[0]->field("DESC")->text(), "Hello<BR>there");
     EXPECT_EQ(recs[0]->field("MODL")->text(), "Clutter\\Books\\mw\\b\\a.nif");
 }
@@ -106,14 +101,12 @@ TEST(Containers, OrganicOnesWithFewerThanTwoItemsBecomePlants)
     const Tes4Record& basket = *conts[0];
     EXPECT_EQ(basket.field("EDID")->text(), "0basket") << "organic with two items stays a container";
     EXPECT_EQ(basket.layout(), "EDID FULL MODL MODB DATA SNAM QNAM CNTO CNTO");
-    EXPECT_EQ(basket.field("DATA")->u8(0), 0x2) << "respawns";
-    EXPECT_EQ(basket.field("DATA")->f32(1), 25.5f);
-    EXPECT_EQ(basket.field("SNAM")->u32(), 0x0005E163u);
-    EXPECT_EQ(basket.field("QNAM")->u32(), 0x000627D6u);
-    EXPECT_EQ(basket.field("CNTO", 0)->u32(0), run.c->tables.books.find("bkU1"));
-    EXPECT_EQ(basket.field("CNTO", 0)->i32(4), 2);
-    EXPECT_EQ(basket.field("CNTO", 1)->u32(0), run.c->tables.books.find("bkU2"));
-    EXPECT_EQ(basket.field("CNTO", 1)->i32(4), -1);
+    // Respawns, weight, open and close sounds, the items with their counts.
+    EXPECT_EQ(std::tuple(basket.field("DATA")->u8(0), basket.field("DATA")->f32(1), basket.field("SNAM")->u32(),
+                         basket.field("QNAM")->u32(), basket.field("CNTO", 0)->u32(0), basket.field("CNTO", 0)->i32(4),
+                         basket.field("CNTO", 1)->u32(0), basket.field("CNTO", 1)->i32(4)),
+              std::tuple(0x2, 25.5f, 0x0005E163u, 0x000627D6u, run.c->tables.books.find("bkU1"), 2,
+                         run.c->tables.books.find("bkU2"), -1));
     EXPECT_EQ(conts[1]->field("DATA")->u8(0), 0u);
     auto plants = run.records("FLOR");
     ASSERT_EQ(plants.size(), 1u);
@@ -139,14 +132,10 @@ TEST(Lights, DataFadeAndModelsOnlyWhenUsable)
     auto recs = run.records("LIGH");
     ASSERT_EQ(recs.size(), 2u) << "a carriable light needs its mesh";
     EXPECT_EQ(recs[0]->layout(), "EDID MODL MODB DATA FNAM");
+    // Time, radius doubled, colour, flags, field of view, value, weight.
     const Tes4Subrecord* d = recs[0]->field("DATA");
-    EXPECT_EQ(d->i32(0), -1);
-    EXPECT_EQ(d->u32(4), 258u) << "radius doubled";
-    EXPECT_EQ(d->u32(8), 0x001E140Au);
-    EXPECT_EQ(d->u32(12), 2u);
-    EXPECT_EQ(d->f32(20), 90.0f);
-    EXPECT_EQ(d->i32(24), 12);
-    EXPECT_EQ(d->f32(28), 1.5f);
+    EXPECT_EQ(std::tuple(d->i32(0), d->u32(4), d->u32(8), d->u32(12), d->f32(20), d->i32(24), d->f32(28)),
+              std::tuple(-1, 258u, 0x001E140Au, 2u, 90.0f, 12, 1.5f));
     EXPECT_FLOAT_EQ(recs[0]->field("FNAM")->f32(), 0.33f) << "fade";
     EXPECT_EQ(recs[1]->layout(), "EDID DATA FNAM") << "failed mesh, fixed in place: no model";
 }
