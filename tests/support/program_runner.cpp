@@ -89,7 +89,6 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     // Output goes to files rather than pipes: no reader thread, and a child
     // that writes a lot can never block on a full pipe.
     TempDir capture("lw-run");
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
 
 #if defined(_WIN32)
     std::string commandLine = quoteArgument(program.string());
@@ -168,6 +167,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     if (options.openInput)
         close(input[0]);
     int waitStatus = 0;
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     while (failure == 0) {
         const pid_t done = waitpid(pid, &waitStatus, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
