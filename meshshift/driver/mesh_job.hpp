@@ -14,6 +14,7 @@
 #include "common/config/config.hpp"
 #include "meshshift/nif20/block_model.hpp"
 #include "meshshift/template/template_table.hpp"
+#include "meshshift/textures/embedded_texture.hpp"
 
 namespace lw {
 class Console;
@@ -57,6 +58,7 @@ struct MeshJob {
     std::deque<BlockRecord> records;       // source records and records built by later steps
     BlockTable blocks;
     std::size_t objectNetCount = 0;        // extra-data lists handed out while reading
+    EmbeddedTextures embedded;             // pixel data and palettes, kept out of the block table
 
     OutputNumbering numbering;             // filled by the collision step
 

@@ -100,6 +100,13 @@ public:
                 if (t.useExternal == 1) {
                     name = job_.keepString(convertTextureReference(job_, t.fileName));
                     t.pixelData = kNoLink;
+                } else if (job_.embedded.pixelData.contains(t.pixelData)) {
+                    // Stored inside the mesh: written out as a file, named like any other.
+                    name = job_.keepString(convertEmbeddedTexture(job_, t.pixelData));
+                    if (!name.empty()) {
+                        t.useExternal = 1;
+                        t.pixelData = kNoLink;
+                    }
                 }
                 t.fileName = name;
                 t.directRender = 0;

@@ -40,6 +40,13 @@ bool climbsOut(std::string_view path)
     return false;
 }
 
+void placeNormalMap(MeshJob& job, std::string_view texture)
+{
+    const std::string normalMap = std::string(texture.substr(0, texture.size() - 4)) + "_n.dds";
+    if (!job.platform.findFile(normalMap))
+        job.platform.copyFileNoReplace(job.templateTexturePath, normalMap);
+}
+
 std::string convertTextureReference(MeshJob& job, std::string_view fileName)
 {
     // The name keeps its length: its last three characters become "dds".
@@ -70,10 +77,7 @@ std::string convertTextureReference(MeshJob& job, std::string_view fileName)
         }
     }
 
-    const std::string normalMap = destination.substr(0, destination.size() - 4) + "_n.dds";
-    if (!job.platform.findFile(normalMap))
-        job.platform.copyFileNoReplace(job.templateTexturePath, normalMap);
-
+    placeNormalMap(job, destination);
     return "Textures\\" + config.assetSubfolder + "\\" + relative;
 }
 

@@ -19,6 +19,10 @@ std::string mapNameCharacters(std::string_view name);
 // folder it is joined to. Such a texture source counts as missing.
 bool climbsOut(std::string_view path);
 
+// Copies the program's "template_n.dds" beside the DDS file `texture` (its
+// name with "_n" before ".dds") unless a normal map is already there.
+void placeNormalMap(MeshJob& job, std::string_view texture);
+
 // Copies the texture named `fileName` (as stored in the mesh) and its normal
 // map into place; returns the name the converted mesh uses for it.
 std::string convertTextureReference(MeshJob& job, std::string_view fileName);

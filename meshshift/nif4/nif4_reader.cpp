@@ -173,13 +173,32 @@ public:
         if (t.useExternal == 1) {
             t.fileName = sizedString();
         } else {
+            // The pixel data link follows only when the texture says it is stored inside.
             t.internalByte = in_.u8();
-            t.pixelData = link();
+            if (t.internalByte != 0)
+                t.pixelData = link();
         }
         t.pixelLayout = in_.u32();
         t.useMipmaps = in_.u32();
         t.alphaFormat = in_.u32();
         t.isStatic = in_.u8();
+    }
+
+    void pixelData(PixelDataBlock& p)
+    {
+        p.format = in_.u32();
+        in_.skip(4 * 4 + 4 + 8); // channel masks, bits per pixel, fast-compare bytes
+        p.palette = link();
+        const std::uint32_t levels = in_.u32();
+        p.bytesPerPixel = in_.u32();
+        p.mipmaps = array(levels, 12);
+        p.pixels = array(in_.u32(), 1);
+    }
+
+    void palette(PaletteBlock& p)
+    {
+        p.hasAlpha = in_.u8() != 0;
+        p.entries = array(in_.u32() == 16 ? 16 : 256, 4);
     }
 
     void material(NiMaterialProperty& m)
@@ -538,9 +557,9 @@ constexpr Layout kLayouts[] = {
     // extra data
     {"NiTextKeyExtraData", Kind::Dropped, "xi#[fs]"},
     {"NiVertWeightsExtraData", Kind::Dropped, "xh#[f]"},
-    // embedded textures
-    {"NiPixelData", Kind::Dropped, "6i8bli#i[3i]i#*"},
-    {"NiPalette", Kind::Dropped, "bP"},
+    // embedded textures: read by Reader::pixelData and Reader::palette into the job
+    {"NiPixelData", Kind::Dropped, ""},
+    {"NiPalette", Kind::Dropped, ""},
 };
 
 const Layout* layoutOf(std::string_view name)
@@ -719,6 +738,12 @@ BlockRecord* readBlock(Reader& r, MeshJob& job, std::string_view name, std::vect
             p.passAction = r.in().u32();
             p.drawMode = r.in().u32();
         });
+    // Embedded textures stay out of the block table; the NiSourceTexture writer
+    // turns them into files.
+    if (name == "NiPixelData")
+        r.pixelData(job.embedded.pixelData[static_cast<Link>(job.blocks.size())]);
+    if (name == "NiPalette")
+        r.palette(job.embedded.palettes[static_cast<Link>(job.blocks.size())]);
     const Layout* layout = layoutOf(name);
     if (!layout || layout->kind == Kind::Dropped)
         return nullptr;
@@ -747,6 +772,7 @@ int readSourceMesh(MeshJob& job)
 {
     job.blocks.clear();
     job.objectNetCount = 0;
+    job.embedded = {};
     ByteCursor in(job.sourceImage);
 
     // Byte by byte, so a short file fails like a different one.

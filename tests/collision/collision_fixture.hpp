@@ -1,13 +1,10 @@
 #pragma once
-// A meshshift run context for collision tests: the shipped template (written
-// by the real writer, read by the real template reader), a source mesh built
-// with the NIF 4.0.0.2 builder and read by the real reader, and the written
+// A meshshift job for collision tests: the shipped template read by the real
+// template reader, a source mesh from the NIF 4.0.0.2 builder, and the written
 // result parsed by the independent NIF 20.0.0.5 reader.
-
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "common/console/console.hpp"
@@ -27,9 +24,6 @@ using lw::test::Nif20Block;
 using lw::test::Nif20File;
 using lw::test::Nif4Builder;
 
-// The template file as the build generates it.
-inline std::vector<std::uint8_t> shippedTemplateBytes() { return meshshift::testing::buildTestTemplate(); }
-
 struct CollisionFixture {
     Console console = Console::capturing("xxxxxxxx");
     std::unique_ptr<Platform> platform = makeSystemPlatform();
@@ -37,11 +31,11 @@ struct CollisionFixture {
 
     CollisionFixture()
     {
-        job.templ.image = shippedTemplateBytes();
+        job.templ.image = meshshift::testing::buildTestTemplate();
         EXPECT_EQ(readTemplate(console, job.templ), 0) << console.captured();
     }
 
-    // Reads the mesh; true when the reader took it.
+    // True when the reader took the mesh.
     bool load(const Nif4Builder& nif)
     {
         job.sourceImage = nif.build();
@@ -57,14 +51,6 @@ struct CollisionFixture {
         Nif20File file = lw::test::readNif20(bytes);
         EXPECT_TRUE(file.complete) << file.error;
         return file;
-    }
-
-    void options(std::int32_t material, std::int32_t layer, std::int32_t motion, std::int32_t quality)
-    {
-        job.options.material = material;
-        job.options.layer = layer;
-        job.options.motionSystem = motion;
-        job.options.quality = quality;
     }
 };
 

@@ -202,7 +202,8 @@ const Family kFamilies[] = {
          s.external = false;
          s.pixelData = n + 2;
          m.nif.add(s);
-         m.rows({{"NiPixelData", "i2 i0*4 i8 b34*8 @1 i1 i1 i2 i2 i0 i4 b0 b1 b2 b3"}, {"NiPalette", "b0 i16 b7*64"}});
+         // pixel format 7 has no DDS form: the texture gets no file
+         m.rows({{"NiPixelData", "i7 i0*4 i8 b34*8 @1 i1 i1 i2 i2 i0 i4 b0 b1 b2 b3"}, {"NiPalette", "b0 i16 b7*64"}});
      },
      1, 1,
      [](const Nif20File& f) { // without a file name, the texture stays empty

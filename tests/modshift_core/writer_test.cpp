@@ -2,6 +2,9 @@
 // hand and the independent reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ranges>
+
 #include "modshift/driver/save_steps.hpp"
 #include "modshift/tes4/tes4_writer.hpp"
 #include "support/conversion_run.hpp"
@@ -30,18 +33,14 @@ TEST(Tes4Writer, NestedGroupsRecordsFormIdsAndTheCount)
     w.endGroup(); // 20 + 29 + 69
     w.endGroup(); // nothing open: ignored
     w.patchRecordCount();
-    const std::vector<std::uint8_t> record = {'E', 'D', 'I', 'D', 3, 0, '0', 'a', 0};
-    std::vector<std::uint8_t> expected(40, 0);
-    expected[30] = 5;
-    auto add = [&](std::vector<std::uint8_t> bytes) { expected.insert(expected.end(), bytes.begin(), bytes.end()); };
-    add({'G', 'R', 'U', 'P', 118, 0, 0, 0, 'W', 'R', 'L', 'D', 0, 0, 0, 0, 0x16, 0x37, 0, 0});
-    add({'W', 'R', 'L', 'D', 9, 0, 0, 0, 0, 0, 0, 0, 0xE6, 0x0C, 0, 0x01, 0, 0, 0, 0});
-    add(record);
-    add({'G', 'R', 'U', 'P', 69, 0, 0, 0, 0xE6, 0x0C, 0, 0x01, 1, 0, 0, 0, 0x16, 0x37, 0, 0});
-    add({'G', 'R', 'U', 'P', 49, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x16, 0x37, 0, 0});
-    add({'C', 'E', 'L', 'L', 9, 0, 0, 0, 0, 4, 0, 0, 0xE7, 0x0C, 0, 0x01, 0x16, 0x37, 0, 0});
-    add(record);
-    EXPECT_EQ(w.bytes(), expected);
+    const Fields record = Fields().chars("EDID").u16(3).chars("0a").u8(0);
+    const Fields expected = Fields().zeros(30).u32(5).zeros(6)
+        .chars("GRUP").u32(118).chars("WRLD").u32(0).u32(0x3716)
+        .chars("WRLD").u32(9).u32(0).u32(0x01000CE6).u32(0).bytes(record)
+        .chars("GRUP").u32(69).u32(0x01000CE6).u32(1).u32(0x3716)
+        .chars("GRUP").u32(49).u32(0).u32(4).u32(0x3716)
+        .chars("CELL").u32(9).u32(0x400).u32(0x01000CE7).u32(0x3716).bytes(record);
+    EXPECT_EQ(w.bytes(), expected.data());
 }
 
 TEST(SubrecordBuffer, FieldLayoutsAndTheSixteenBitLimit)
@@ -54,11 +53,10 @@ TEST(SubrecordBuffer, FieldLayoutsAndTheSixteenBitLimit)
     s.text(makeTag("EEEE"), "");
     s.begin(makeTag("FFFF")).u32(1);
     s.finish();
-    const std::vector<std::uint8_t> expected = {
-        'A', 'A', 'A', 'A', 1, 0, 0x11,   'B', 'B', 'B', 'B', 2, 0, 0x33, 0x22,
-        'C', 'C', 'C', 'C', 4, 0, 0xFE, 0xFF, 0xFF, 0xFF,   'D', 'D', 'D', 'D', 4, 0, 0, 0, 0x80, 0x3F,
-        'E', 'E', 'E', 'E', 1, 0, 0,      'F', 'F', 'F', 'F', 4, 0, 1, 0, 0, 0};
-    EXPECT_EQ(s.bytes(), expected);
+    const Fields expected = Fields().chars("AAAA").u16(1).u8(0x11).chars("BBBB").u16(2).u16(0x2233)
+        .chars("CCCC").u16(4).i32(-2).chars("DDDD").u16(4).u32(0x3F800000).chars("EEEE").u16(1).u8(0)
+        .chars("FFFF").u16(4).u32(1);
+    EXPECT_EQ(s.bytes(), expected.data());
 
     for (std::size_t length : {65535u, 65536u}) {
         const std::vector<std::uint8_t> data(length, 1);
@@ -66,43 +64,29 @@ TEST(SubrecordBuffer, FieldLayoutsAndTheSixteenBitLimit)
         whole.raw(makeTag("DESC"), data);
         opened.begin(makeTag("DESC")).bytes(data);
         opened.finish();
-        for (const SubrecordBuffer* big : {&whole, &opened}) {
-            std::vector<std::uint8_t> head(big->bytes().begin(), big->bytes().begin() + 16);
-            if (length == 65535) // fits the 16-bit length
-                EXPECT_EQ(head, (std::vector<std::uint8_t>{'D', 'E', 'S', 'C', 0xFF, 0xFF, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
-            else // an XXXX subrecord carries the length, DESC's own is 0
-                EXPECT_EQ(head, (std::vector<std::uint8_t>{'X', 'X', 'X', 'X', 4, 0, 0, 0, 1, 0, 'D', 'E', 'S', 'C', 0, 0}));
-        }
+        // Beyond 16 bits an XXXX subrecord carries the length and DESC's own is 0.
+        const Fields head = length == 65535 ? Fields().chars("DESC").u16(0xFFFF).u32(0x01010101)
+                                            : Fields().chars("XXXX").u16(4).u32(65536).chars("DESC").u16(0);
+        for (const SubrecordBuffer* big : {&whole, &opened})
+            EXPECT_TRUE(std::ranges::equal(big->bytes() | std::views::take(head.data().size()), head.data())) << length;
     }
 }
 
 // The expected file header record, assembled independently of the writer.
 std::vector<std::uint8_t> expectedHeader(std::string_view author, std::string_view description)
 {
-    std::vector<std::uint8_t> sub;
-    auto field = [&sub](std::string_view tag, std::vector<std::uint8_t> data) {
-        sub.insert(sub.end(), tag.begin(), tag.end());
-        sub.push_back(static_cast<std::uint8_t>(data.size()));
-        sub.push_back(static_cast<std::uint8_t>(data.size() >> 8));
-        sub.insert(sub.end(), data.begin(), data.end());
+    Fields sub;
+    auto field = [&sub](std::string_view tag, const Fields& data) {
+        sub.chars(tag).u16(static_cast<std::uint16_t>(data.data().size())).bytes(data);
     };
-    auto text = [](std::string_view s) {
-        std::vector<std::uint8_t> v(s.size() + 1, 0); // the text and its zero byte
-        std::copy(s.begin(), s.end(), v.begin());
-        return v;
-    };
-    field("HEDR", {0, 0, 0x80, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0});
+    field("HEDR", Fields().f32(1.0f).zeros(8));
     if (!author.empty())
-        field("CNAM", text(author));
+        field("CNAM", Fields().chars(author).u8(0));
     if (!description.empty())
-        field("SNAM", text(description));
-    field("MAST", text("Oblivion.esm"));
-    field("DATA", std::vector<std::uint8_t>(8, 0));
-    std::vector<std::uint8_t> out = {'T', 'E', 'S', '4', static_cast<std::uint8_t>(sub.size()),
-                                     static_cast<std::uint8_t>(sub.size() >> 8), 0, 0};
-    out.insert(out.end(), 12, 0);
-    out.insert(out.end(), sub.begin(), sub.end());
-    return out;
+        field("SNAM", Fields().chars(description).u8(0));
+    field("MAST", Fields().chars("Oblivion.esm").u8(0));
+    field("DATA", Fields().zeros(8));
+    return Fields().chars("TES4").u32(static_cast<std::uint32_t>(sub.data().size())).zeros(12).bytes(sub).data();
 }
 
 TEST(FileHeader, AuthorAndDescriptionFromTheLastHedr)

@@ -75,7 +75,7 @@ struct Out : B::Bytes {
     void operator()(const B::SourceTexture& t)
     {
         object(t.name).u8(t.external ? 1 : 0);
-        t.external ? str(t.fileName) : u8(0).u32(t.pixelData);
+        t.external ? str(t.fileName) : u8(1).u32(t.pixelData); // stored inside, then the link
         u32(t.pixelLayout).u32(t.useMipmaps).u32(t.alphaFormat).u8(t.isStatic);
     }
     void operator()(const B::MaterialProperty& m)
@@ -157,6 +157,19 @@ B B::texturedQuad(const std::string& texture)
     nif.triShape(1).properties = {2, 4, 5};
     nif.triShape(1).data = 6;
     return nif;
+}
+
+std::vector<std::uint8_t> B::pixelData(std::uint32_t format, std::uint32_t bytesPerPixel, std::uint32_t palette,
+                                       const std::vector<std::array<std::uint32_t, 3>>& levels,
+                                       const std::vector<std::uint8_t>& pixels)
+{
+    Bytes b;
+    b.u32(format).u32(0).u32(0).u32(0).u32(0).u32(bytesPerPixel * 8).u32(0).u32(0);
+    b.u32(palette).u32(static_cast<std::uint32_t>(levels.size())).u32(bytesPerPixel);
+    for (const auto& l : levels)
+        b.u32(l[0]).u32(l[1]).u32(l[2]);
+    b.u32(static_cast<std::uint32_t>(pixels.size())).b.insert(b.b.end(), pixels.begin(), pixels.end());
+    return b.b;
 }
 
 } // namespace lw::test

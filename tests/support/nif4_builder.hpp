@@ -141,6 +141,11 @@ public:
     // a NiTexturingProperty (2) naming `texture` (external NiSourceTexture 3),
     // a NiMaterialProperty (4) and a NiAlphaProperty (5); its data is block 6.
     static Nif4Builder texturedQuad(const std::string& texture = "textures\\tx_a.tga");
+    // NiPixelData fields: format, four masks, bits per pixel, 8 compare bytes, palette,
+    // level count, bytes per pixel, each level (width, height, offset), pixel count, pixels.
+    static std::vector<std::uint8_t> pixelData(std::uint32_t format, std::uint32_t bytesPerPixel, std::uint32_t palette,
+                                               const std::vector<std::array<std::uint32_t, 3>>& levels,
+                                               const std::vector<std::uint8_t>& pixels);
 
 private:
     struct Entry {

@@ -1,8 +1,11 @@
+// Reading TES3 plugins: the record tree, identifiers and the record tables.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "common/console/console.hpp"
+#include "modshift/tes3/identifiers.hpp"
+#include "modshift/tes3/record_table.hpp"
 #include "modshift/tes3/record_tree.hpp"
 #include "support/tes3_builder.hpp"
 
@@ -26,15 +29,15 @@ struct Parsed {
 };
 
 // The tree points into the image, so both live in one heap object.
-std::unique_ptr<Parsed> parse(std::vector<std::uint8_t> bytes)
+std::unique_ptr<Parsed> parse(std::vector<std::uint8_t> bytes, std::size_t capacity = RecordTree::kCapacity)
 {
     auto p = std::make_unique<Parsed>();
     p->image = std::move(bytes);
-    p->result = parseRecordTree(p->image, p->tree, p->console);
+    p->result = parseRecordTree(p->image, p->tree, p->console, capacity);
     return p;
 }
 
-TEST(RecordTree, NodesAreLinkedInFileOrder)
+TEST(RecordTree, NodesAreLinkedInFileOrderAndUnknownTagsSteppedOver)
 {
     Tes3Builder b;
     b.record("TES3").sub("HEDR", lw::test::hedrData("me", "desc")).text("MAST", "Morrowind.esm");
@@ -42,56 +45,42 @@ TEST(RecordTree, NodesAreLinkedInFileOrder)
     b.record("CELL").text("NAME", "c").record("STAT").text("NAME", "inner").end().text("DATA", "x").end();
     b.record("STAT").end(); // empty record: a leaf
     b.record("DOOR").text("NAME", "d").raw(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}).end();
+    b.record("NPC_").text("NAME", "n").sub("AI_A", Fields().zeros(33)).sub("NAM1", Fields().u8(7));
+    b.text("FNAM", "f").sub("NAM1", Fields()).end();
+    b.record("XHLT").text("NAME", "skipped").end();
+    b.record("CELL").record("STAT").sub("ZZZZ", Fields().u16(3)).end().end();
+    b.record("XHLT").end();
     b.raw(std::vector<std::uint8_t>(7, 0xAB)); // short tails are ignored
     auto p = parse(b.bytes());
     ASSERT_EQ(p->result, 0) << p->console.captured();
+    EXPECT_EQ(p->console.captured(),
+              "unknown NAM1 stepped over\nunknown XHLT stepped over\nunknown ZZZZ stepped over\n");
     const RecordTree& t = p->tree;
-    ASSERT_EQ(t.count(), 12);
+    ASSERT_EQ(t.count(), 21);
     // TES3(0){HEDR 1, MAST 2, DATA 3} CELL(4){NAME 5, STAT 6{NAME 7}, DATA 8} STAT(9) DOOR(10){NAME 11}
+    // NPC_(12){NAME 13, AI_A 14, NAM1 15, FNAM 16, NAM1 17} CELL(18){STAT 19{ZZZZ 20}}
     const std::vector<std::pair<std::int32_t, Links>> expected = {
-        {0, {-1, 1, -1, 4}}, {1, {0, -1, -1, 2}}, {3, {0, -1, 2, -1}}, {4, {-1, 5, 0, 9}},
-        {6, {4, 7, 5, 8}},   {7, {6, -1, -1, -1}}, {8, {4, -1, 6, -1}}, {9, {-1, -1, 4, 10}},
-        {10, {-1, 11, 9, -1}},
+        {0, {-1, 1, -1, 4}},   {1, {0, -1, -1, 2}},   {3, {0, -1, 2, -1}},     {4, {-1, 5, 0, 9}},
+        {6, {4, 7, 5, 8}},     {7, {6, -1, -1, -1}},  {8, {4, -1, 6, -1}},     {9, {-1, -1, 4, 10}},
+        {10, {-1, 11, 9, 12}}, {15, {12, -1, 14, 16}}, {18, {-1, 19, 12, -1}}, {20, {19, -1, -1, -1}},
     };
     for (const auto& [i, links] : expected)
         EXPECT_EQ(p->links(i), links) << "node " << i;
     EXPECT_EQ(t.node(0).offset, 16u);
     EXPECT_EQ(t.node(1).offset, 24u);
     EXPECT_EQ(t.node(0).size, 8u + 300 + 8 + 14 + 8 + 8);
+    EXPECT_EQ(t.node(14).size, 33u);
     EXPECT_EQ(t.text(2), "Morrowind.esm");
     EXPECT_EQ(t.data(3)[4], 2);
     EXPECT_EQ(t.text(11), "d");
-    EXPECT_EQ(t.find(makeTag("STAT")), (std::vector<std::int32_t>{6, 9}));
+    EXPECT_EQ(t.data(15)[0], 7);
+    EXPECT_EQ(t.text(16), "f");
+    EXPECT_EQ(t.data(20)[0], 3);
+    EXPECT_EQ(t.find(makeTag("STAT")), (std::vector<std::int32_t>{6, 9, 19}));
     std::vector<std::int32_t> walk;
     for (std::int32_t c : t.children(4))
         walk.push_back(c);
     EXPECT_EQ(walk, (std::vector<std::int32_t>{5, 6, 7}));
-    EXPECT_TRUE(p->console.captured().empty());
-}
-
-TEST(RecordTree, UnknownTagsAreSteppedOverByTheirSizes)
-{
-    Tes3Builder b;
-    b.record("TES3").text("NAME", "h").end();
-    b.record("NPC_").text("NAME", "n").sub("AI_A", Fields().zeros(33)).sub("NAM1", Fields().u8(7));
-    b.text("FNAM", "f").sub("NAM1", Fields()).end();
-    b.record("XHLT").text("NAME", "skipped").end();
-    b.record("CELL").record("STAT").sub("ZZZZ", Fields().u16(3)).end().end();
-    b.record("XHLT").end();
-    auto p = parse(b.bytes());
-    ASSERT_EQ(p->result, 0) << p->console.captured();
-    EXPECT_EQ(p->console.captured(),
-              "unknown NAM1 stepped over\nunknown XHLT stepped over\nunknown ZZZZ stepped over\n");
-    const RecordTree& t = p->tree;
-    // TES3(0){1} NPC_(2){NAME 3, AI_A 4, NAM1 5, FNAM 6, NAM1 7} CELL(8){STAT 9{ZZZZ 10}}
-    ASSERT_EQ(t.count(), 11);
-    EXPECT_EQ(t.node(4).size, 33u);
-    EXPECT_EQ(p->links(5), (Links{2, -1, 4, 6}));
-    EXPECT_EQ(t.data(5)[0], 7);
-    EXPECT_EQ(t.text(6), "f");
-    EXPECT_EQ(p->links(8), (Links{-1, 9, 2, -1}));
-    EXPECT_EQ(p->links(10), (Links{9, -1, -1, -1}));
-    EXPECT_EQ(t.data(10)[0], 3);
 }
 
 TEST(RecordTree, DamagedPluginsAreRefusedWithTheirPlace)
@@ -99,7 +88,7 @@ TEST(RecordTree, DamagedPluginsAreRefusedWithTheirPlace)
     struct Case {
         const char* name;
         std::function<void(Tes3Builder&)> build;
-        std::string message; // the start of what is printed
+        std::string message; // the start of what is printed; none: the plugin is taken
     };
     const std::vector<Case> cases = {
         {"unknown first record", [](Tes3Builder& b) { b.record("XHLT").end().record("STAT").end(); },
@@ -125,21 +114,20 @@ TEST(RecordTree, DamagedPluginsAreRefusedWithTheirPlace)
          "  size past end NAME(1)"},
         {"record header cut short",
          [](Tes3Builder& b) { b.raw(Fields().chars("STAT").u32(0).u32(0).data()); }, "size past end STAT(0)"},
+        {"subrecord ending exactly with its record: taken",
+         [](Tes3Builder& b) {
+             b.record("STAT").subWithSize("NAME", 3, Fields().chars("abc")).end();
+             b.record("STAT").text("NAME", "padding").end();
+         },
+         ""},
     };
     for (const Case& c : cases) {
         Tes3Builder b;
         c.build(b);
         auto p = parse(b.bytes());
-        EXPECT_EQ(p->result, -1) << c.name;
+        EXPECT_EQ(p->result, c.message.empty() ? 0 : -1) << c.name;
         EXPECT_EQ(p->console.captured().rfind(c.message, 0), 0u) << c.name << ": " << p->console.captured();
     }
-    // A subrecord that ends exactly at the end of its record is inside it.
-    Tes3Builder b;
-    b.record("STAT").subWithSize("NAME", 3, Fields().chars("abc")).end();
-    b.record("STAT").text("NAME", "padding").end();
-    auto p = parse(b.bytes());
-    EXPECT_EQ(p->result, 0) << p->console.captured();
-    EXPECT_EQ(p->links(2), (Links{-1, 3, 0, -1}));
 }
 
 TEST(RecordTree, DeepNestingAndTheNodeCapacity)
@@ -151,19 +139,66 @@ TEST(RecordTree, DeepNestingAndTheNodeCapacity)
     auto p = parse(deep.bytes());
     ASSERT_EQ(p->result, 0);
     EXPECT_EQ(p->tree.node(200000).parent, 199999);
-
-    // 4,999,999 nodes fit; the 5,000,000th fails the parse without a message.
-    auto build = [](std::size_t subrecords) {
+    // A record and eight subrecords fit below a capacity of ten; one more fails without a message.
+    auto build = [](int subrecords) {
         Tes3Builder b;
         b.record("TES3");
-        for (std::size_t i = 0; i < subrecords; ++i)
+        for (int i = 0; i < subrecords; ++i)
             b.sub("DELE", Fields());
         return b.bytes();
     };
-    EXPECT_EQ(parse(build(RecordTree::kCapacity - 2))->result, 0);
-    auto bad = parse(build(RecordTree::kCapacity - 1));
+    EXPECT_EQ(parse(build(8), 10)->result, 0);
+    auto bad = parse(build(9), 10);
     EXPECT_EQ(bad->result, -1);
     EXPECT_TRUE(bad->console.captured().empty());
+}
+
+TEST(Identifiers, ConvertByteByByteAndMakeEditorIdsInPlace)
+{
+    const std::vector<std::pair<std::string_view, std::string>> cases = {
+        {"Rock01", "Rock01"}, {"a_b", "aUb"}, {"a.b", "aPb"}, {"a-b", "aTb"}, {"a b,c", "aSbVc"},
+        {"x\\y/z.nif", "x\\y/zPnif"}, {"caf\xE9!'#", "cafXXXX"}, {std::string_view("ab\0cd", 5), "ab"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(convertIdentifier(in), out) << in;
+
+    Tes3Builder b;
+    b.record("STAT").text("NAME", "in_rock 01").text("MODL", "x").end();
+    b.record("STAT").chars("NAME", "noZero").end();
+    auto p = parse(b.bytes());
+    ASSERT_EQ(p->result, 0);
+    RecordTree& tree = p->tree;
+    std::string_view id = makeEditorId(tree, 1);
+    EXPECT_EQ(id, "0inUrockS01");
+    // The converted text stays at the data address; the neighbour is untouched.
+    EXPECT_EQ(tree.text(1), "inUrockS01");
+    EXPECT_EQ(id.data() + 1, reinterpret_cast<const char*>(tree.data(1).data()));
+    EXPECT_EQ(tree.text(2), "x");
+    EXPECT_EQ(makeEditorId(tree, 1), "0inUrockS01");
+    EXPECT_EQ(makeEditorId(tree, 4), "0noZero"); // no zero byte: ends at its size
+}
+
+TEST(RecordTable, FirstMatchWinsAndFormIdZeroNeverMatches)
+{
+    std::vector<std::string> ids = {"0aTb", "0aTb", "0table", "0gone", "0gone", "0x"};
+    const std::uint32_t formIds[] = {0x01000CE6, 0x01000CE7, 0x00012345, 0, 0x01000D00, 0x01000D01};
+    RecordTable t(10);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        t.add(static_cast<std::int32_t>(i * 3));
+        if (i != 5)
+            t.setEditorId(i, ids[i]); // the last one is refused: no EditorID
+        t.setFormId(i, formIds[i]);
+    }
+    EXPECT_EQ(t.find(convertIdentifier("a-b")), 0x01000CE6u);
+    EXPECT_EQ(t.find("TABLE"), 0u); // case-sensitive
+    EXPECT_EQ(t.find("table"), 0x00012345u);
+    EXPECT_EQ(t.findIndex("gone"), 4u); // form identifier 0 is passed over
+    EXPECT_EQ(t.find("x"), 0u);
+    t.setFormId(0, 0);
+    EXPECT_EQ(t.findIndex("aTb"), 1u);
+    t.setEditorId(1, ids[2]); // renamed: out of its old key, the first "table" now
+    EXPECT_FALSE(t.findIndex("aTb").has_value());
+    EXPECT_EQ(t.findIndex("table"), 1u);
 }
 
 } // namespace
