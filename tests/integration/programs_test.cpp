@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/installation.hpp"
+#include "support/nif20_reader.hpp"
 #include "support/nif4_builder.hpp"
 #include "support/tes3_builder.hpp"
 #include "support/tes4_reader.hpp"
@@ -72,6 +73,17 @@ TEST(Programs, LogOfARunWithFailedMeshesAgreesWithThePlugin)
     // Same inputs, same plugin: a second run (now reusing the good mesh) writes the same bytes.
     ASSERT_TRUE(inst.run("modshift", {"--no-wait", "Mod.esp"}).exitedWith(0));
     EXPECT_EQ(inst.dir.readBytes("work/Mod_ob.esp"), plugin);
+}
+
+// A mesh named on the command line from the current folder is written beside
+// it, its name's extension giving way to "_ob.nif".
+TEST(Programs, MeshOfTheCurrentFolderIsWrittenBesideIt)
+{
+    Installation inst;
+    inst.dir.writeFile("work/dir/rock.nif", Nif4Builder::texturedQuad("textures\\tx_a.tga").build());
+    const RunResult r = inst.run("meshshift", {"--no-wait", "dir/rock.nif"});
+    ASSERT_TRUE(r.exitedWith(0)) << r.describe();
+    EXPECT_TRUE(readNif20(inst.dir.readBytes("work/dir/rock_ob.nif")).complete) << r.out;
 }
 
 // Statuses as the shell sees them; help, version and wrong options leave
