@@ -139,7 +139,7 @@ TEST(LeveledCreatures, EntriesAndTheHundredEntryLimit)
 {
     for (int entries : {2, 99, 100}) {
         ConversionRun run;
-        run.listFile("creatures.ini", "mudcrab=0x0001B04A\r\n");
+        run.platform.put("P:\\prog\\creatures.ini", "mudcrab=0x0001B04A\r\n");
         Tes3Builder b;
         b.record("CREA").text("NAME", "mudcrab").text("MODL", "r\\x.nif").end();
         b.record("LEVC").text("NAME", "big").u32("DATA", 3).u8("NNAM", 25);

@@ -251,5 +251,25 @@ TEST(StripBuilder, LimitsAreCheckedBeforeAnythingIsStored)
     }
 }
 
+// The template reader refuses a block type index one past the type list (the last block's set to the type count).
+TEST(TemplateReader, RefusesATypeIndexPastTheTypeList)
+{
+    std::vector<std::uint8_t> bad = meshshift::testing::buildTestTemplate();
+    const auto u16At = [&bad](std::size_t at) { return std::size_t{bad[at]} | std::size_t{bad[at + 1]} << 8; };
+    const std::size_t blocks = u16At(48); // after the header line, version, endian and user version
+    std::size_t at = 56;                  // past the block count and user version 2
+    for (int text = 0; text < 3; ++text)  // creator and export info
+        at += 1 + bad[at];
+    const std::size_t types = u16At(at);
+    for (std::size_t t = 0, length = 0; t < types; ++t, at += 4 + length)
+        length = u16At(at + 2);
+    bad[at + 2 + 2 * (blocks - 1)] = static_cast<std::uint8_t>(types);
+    Console console = Console::capturing();
+    TemplateTable templ;
+    templ.image = bad;
+    EXPECT_EQ(readTemplate(console, templ), -1);
+    EXPECT_NE(console.captured().find("block type index"), std::string::npos) << console.captured();
+}
+
 } // namespace
 } // namespace lw::meshshift::collision::test

@@ -16,13 +16,6 @@ using lw::test::Fields;
 using lw::test::RunResult;
 using lw::test::Tes3Builder;
 
-// Flat land at the given height, so cells can be told apart by their shade.
-void flatLand(Tes3Builder& b, int x, int y, float height)
-{
-    b.record("LAND").sub("INTV", Fields().i32(x).i32(y)).u32("DATA", 0x0B).sub("VNML", Fields().zeros(65 * 65 * 3));
-    b.sub("VHGT", Fields().f32(height).zeros(65 * 65 + 3)).end();
-}
-
 // A reference; with a destination (empty: none) it is a teleport door.
 void ref(Tes3Builder& b, std::uint32_t index, std::string_view name, float x, float y, const char* destination = nullptr)
 {
@@ -53,7 +46,9 @@ std::vector<std::uint8_t> fixturePlugin()
         if (x == 1)
             ref(b, 20, "gate", 8192 + 6000, 6000, "Hut");
         b.end();
-        flatLand(b, x, 0, static_cast<float>(50 * x));
+        // Flat land, higher to the east, so the cells can be told apart by their shade.
+        b.record("LAND").sub("INTV", Fields().i32(x).i32(0)).u32("DATA", 0x0B).sub("VNML", Fields().zeros(65 * 65 * 3));
+        b.sub("VHGT", Fields().f32(static_cast<float>(50 * x)).zeros(65 * 65 + 3)).end();
     }
     return b.bytes();
 }

@@ -1,6 +1,5 @@
-// modshift's run in-process against an in-memory platform: the names of a
-// run, every way a run ends (message, exit status, waits, files left), and
-// containers whose items are of every converted type.
+// modshift's run in-process on the in-memory platform: its names, every way a
+// run ends, and containers holding items of every converted type.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,8 +21,7 @@ using lw::test::Tes3Builder;
 
 const std::string kBanner = "Welcome in Lorewright v0.93\n\n";
 
-// The output can be made to fail only when the plugin is written, after its
-// empty start.
+// Can refuse the plugin's final write, after its empty start was written.
 struct Platform : FakePlatform {
     bool refuseSecondWrite = false;
     int writes = 0;
@@ -44,15 +42,10 @@ std::vector<std::uint8_t> plugin()
 
 TEST(RunPaths, NamesDerivedFromTheArguments)
 {
-    EXPECT_EQ(programFolderOf("C:\\tools\\modshift.exe"), "C:\\tools\\");
+    // The run below covers the usual names; these are the edges it does not reach.
     EXPECT_EQ(programFolderOf("/modshift"), ""); // no separator after the first character
-    EXPECT_EQ(outputPathOf("C:\\mods\\Foo.esp", PluginKind::Esp), "C:\\mods\\Foo_ob.esp");
-    EXPECT_EQ(logPathOf("C:\\mods\\Foo_ob.esp"), "C:\\mods\\Foo_ob.log");
     EXPECT_EQ(pluginNameOf("mods/sub.dir/Foo.Bar.esm"), "Foo.Bar");
-    EXPECT_EQ(outputPathOf("Foo.esm", PluginKind::Esm), "Foo_ob.esm");
-    EXPECT_EQ(pluginKindOf("Foo.ESP"), PluginKind::Unsupported);
-    const std::string deep = "/" + std::string(600, 'd') + "/" + std::string(300, 'n') + ".esp";
-    EXPECT_EQ(pluginNameOf(deep), std::string(300, 'n')); // no length limit
+    EXPECT_EQ(outputPathOf("C:\\mods\\Foo.esm", PluginKind::Esm), "C:\\mods\\Foo_ob.esm");
 }
 
 // Every way a run ends: the console text after the banner, the exit status,
@@ -116,8 +109,7 @@ TEST(RunFlow, EveryPathEndsWithItsMessageStatusAndWait)
     }
 }
 
-// Whole runs over plugins whose container holds items of every converted
-// type: each keeps its place in the container, in NPCO order.
+// Each item keeps its place in the container, in NPCO order.
 TEST(ContainerContents, EveryConvertedItemTypeKeepsItsPlace)
 {
     const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {

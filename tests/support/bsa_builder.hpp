@@ -1,38 +1,66 @@
 #pragma once
-// Builds Morrowind BSA archives (version 0x100) for tests. Entries keep the
-// order in which they were added, in the directory and in the data section,
-// so tests control which of two equal names comes first. Paths are stored as
-// given (real archives hold lower-case paths with "\" separators).
+// Builds Morrowind BSA archives (version 0x100) for tests, entries in the order
+// added (so tests choose which of two equal names comes first), paths as given.
 
-#include <cstdint>
+#include <bit>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/temp_dir.hpp"
+#include "support/tes3_builder.hpp"
+
 namespace lw::test {
 
 class BsaBuilder {
 public:
-    BsaBuilder& add(std::string path, std::vector<std::uint8_t> data);
-    BsaBuilder& add(std::string path, std::string_view text);
+    BsaBuilder& add(std::string path, std::vector<std::uint8_t> data)
+    {
+        entries_.emplace_back(std::move(path), std::move(data));
+        return *this;
+    }
+    BsaBuilder& add(std::string path, std::string_view text)
+    {
+        return add(std::move(path), std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    void write(const std::filesystem::path& file) const { writeFileBytes(file, build()); }
 
-    std::vector<std::uint8_t> build() const;
-    void write(const std::filesystem::path& file) const;
+    std::vector<std::uint8_t> build() const
+    {
+        Fields sizes, nameOffsets, names, hashes, data;
+        for (const auto& [path, bytes] : entries_) {
+            sizes.u32(static_cast<std::uint32_t>(bytes.size())).u32(static_cast<std::uint32_t>(data.data().size()));
+            nameOffsets.u32(static_cast<std::uint32_t>(names.data().size()));
+            names.chars(path).u8(0);
+            // The hash (low word first): the name's first half folded into one word, the second half rotated in.
+            std::uint32_t word[2] = {0, 0};
+            for (std::size_t i = 0, half = path.size() / 2; i < path.size(); ++i) {
+                const std::uint32_t value = std::uint32_t{static_cast<unsigned char>(path[i])}
+                                            << (8 * (i < half ? i : i - half) & 31);
+                word[i >= half] ^= value;
+                if (i >= half)
+                    word[1] = std::rotr(word[1], static_cast<int>(value & 31));
+            }
+            hashes.u32(word[0]).u32(word[1]);
+            data.bytes(bytes);
+        }
+        // The second word: where the hashes begin, counted from the end of the 12-byte header.
+        const std::size_t hashesAt = sizes.data().size() + nameOffsets.data().size() + names.data().size();
+        return Fields()
+            .u32(0x100)
+            .u32(static_cast<std::uint32_t>(hashesAt))
+            .u32(static_cast<std::uint32_t>(entries_.size()))
+            .bytes(sizes)
+            .bytes(nameOffsets)
+            .bytes(names)
+            .bytes(hashes)
+            .bytes(data)
+            .data();
+    }
 
 private:
-    static constexpr std::size_t kRecordsAt = 12;
-    std::size_t hashesAt() const;
-
-    struct Entry {
-        std::string path;
-        std::vector<std::uint8_t> data;
-    };
-    std::vector<Entry> entries_;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries_; // path, data
 };
-
-// The 64-bit hash Morrowind's archives keep for each path (low word first):
-// the first half of the name folded into one word, the second half rotated in.
-std::uint64_t morrowindBsaHash(std::string_view path);
 
 } // namespace lw::test

@@ -81,10 +81,6 @@ struct ConversionRun {
         table.setEditorId(i, names.back());
         table.setFormId(i, formId);
     }
-    void listFile(const std::string& name, std::string_view text)
-    {
-        platform.put(std::string(kProgramFolder) + name, text);
-    }
 
 private:
     Tes4File file_;

@@ -1,10 +1,8 @@
 #pragma once
-// The in-memory platform every test uses: files are a map from the exact path
-// (spelled as the program spells it) to their bytes. Writes can be made to fail
-// per path and reads of one path can throw. The mesh converter is pretended:
-// every command line is recorded and answered with a chosen exit status; with
-// status 0 and a mesh folder set it leaves the converted mesh behind, as the
-// real converter does.
+// The in-memory platform every test uses: files by their exact path as the
+// program spells it; failing writes and throwing reads per path; a pretended
+// mesh converter that records each command line, answers with a chosen status
+// and, on success, leaves the mesh behind in the mesh folder as the real one does.
 
 #include <map>
 #include <new>
@@ -30,7 +28,6 @@ public:
     std::map<std::string, int, std::less<>> statusFor; // by mesh (the first argument)
     std::string meshFolder; // where a successful conversion leaves its mesh
     std::string converterName = "meshshift";
-    std::string runningFolder = "/prog/";
 
     void put(const std::string& path, std::string_view text)
     {
@@ -46,18 +43,13 @@ public:
     std::string nativePath(std::string_view path) override { return std::string(path); }
     std::optional<std::string> findFile(std::string_view path) override
     {
-        if (!has(path))
-            return std::nullopt;
-        auto slash = path.find_last_of("\\/");
-        return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+        const auto slash = path.find_last_of("\\/"); // npos + 1 is 0
+        return has(path) ? std::optional<std::string>(path.substr(slash + 1)) : std::nullopt;
     }
     bool copyFileNoReplace(std::string_view from, std::string_view to) override
     {
         auto it = files.find(from);
-        if (it == files.end() || has(to))
-            return false;
-        files[std::string(to)] = it->second;
-        return true;
+        return it != files.end() && !has(to) && files.emplace(to, it->second).second;
     }
     bool createDirectory(std::string_view path) override
     {
@@ -71,9 +63,7 @@ public:
         if (!faultOn.empty() && path == faultOn)
             throw std::runtime_error("injected fault");
         auto it = files.find(path);
-        if (it == files.end())
-            return std::nullopt;
-        return it->second;
+        return it == files.end() ? std::nullopt : std::optional(it->second);
     }
     bool writeFile(std::string_view path, const std::vector<std::uint8_t>& bytes) override
     {
@@ -99,7 +89,7 @@ public:
         return status;
     }
     std::string_view meshConverterName() const override { return converterName; }
-    std::string programFolder() override { return runningFolder; }
+    std::string programFolder() override { return "/prog/"; }
 };
 
 } // namespace lw::test

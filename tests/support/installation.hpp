@@ -17,23 +17,31 @@ namespace lw::test {
 
 class Installation {
 public:
-    explicit Installation(const std::filesystem::path& binDir);
-#ifdef LW_BIN_DIR
-    Installation() : Installation(LW_BIN_DIR) {} // the build's program folder
-#endif
+    explicit Installation(const std::filesystem::path& binDir = LW_BIN_DIR) // the build's program folder
+    {
+        namespace fs = std::filesystem;
+        fs::copy(binDir, dir.makeDir("prog"), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        dir.makeDir("work");
+        dir.writeFile("prog/meshshift.ini", "Morrowind=" + dir.makeDir("mw/Data Files").string() +
+                                                "\nArchive=Morrowind.bsa\nOblivion=" + dir.makeDir("ob/Data").string() +
+                                                "\nFolder=conv\n");
+    }
 
     TempDir dir{"lw-install"};
 
     // Runs a program of the copied program folder in "work".
-    RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const;
+    RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const
+    {
+        options.workingDir = dir / "work";
+        return runProgram(programPath(dir / "prog", program), args, options);
+    }
     RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
-    RunResult meshshift(const std::vector<std::string>& args) const { return run("meshshift", args); }
-
-    // Every file below the root ("/" separators); the ones added since
-    // `before` (only those outside the target folder and not `allowed`, if asked).
-    std::set<std::string> snapshot() const;
-    std::vector<std::string> writtenSince(const std::set<std::string>& before, bool outsideTargetOnly = false,
-                                          const std::set<std::string>& allowed = {}) const;
+    // Every file below the root ("/" separators).
+    std::set<std::string> snapshot() const
+    {
+        const std::vector<std::string> files = dir.listFiles();
+        return {files.begin(), files.end()};
+    }
 
     std::string source() const { return (dir / "mw/Data Files").string(); }
     std::string target() const { return (dir / "ob/Data").string(); }

@@ -1,8 +1,7 @@
 #pragma once
-// An independent reader of NIF 20.0.0.5 files for tests: parses the header and
-// every block type meshshift writes, recording each field by name (the names
-// in nif20_reader.cpp), so a test can check what was written field by field.
-// It shares no code with the program's writer or template reader.
+// An independent reader of NIF 20.0.0.5 files for tests: reads the header and
+// every block type meshshift writes to the last byte, recording each field by
+// name (the layouts in nif20_reader.cpp). It shares no code with the program.
 
 #include <cstdint>
 #include <map>
@@ -22,10 +21,9 @@ struct Nif20Block {
     bool has(const std::string& key) const { return num.count(key) || text.count(key); }
     const std::vector<double>& all(const std::string& key) const
     {
-        auto it = num.find(key);
-        if (it == num.end())
+        if (!num.count(key))
             throw std::out_of_range("no field " + key + " in " + type);
-        return it->second;
+        return num.at(key);
     }
     double f(const std::string& key, std::size_t i = 0) const { return all(key).at(i); }
     std::uint32_t u(const std::string& key, std::size_t i = 0) const { return static_cast<std::uint32_t>(f(key, i)); }
@@ -38,34 +36,20 @@ struct Nif20Block {
     }
     const std::string& s(const std::string& key) const
     {
-        auto it = text.find(key);
-        if (it == text.end())
+        if (!text.count(key))
             throw std::out_of_range("no text " + key + " in " + type);
-        return it->second;
+        return text.at(key);
     }
 };
 
 struct Nif20File {
-    std::string headerLine;
-    std::uint32_t version = 0;
-    std::uint8_t endian = 0;
-    std::uint32_t userVersion = 0;
-    std::uint32_t numBlocks = 0;
-    std::uint32_t userVersion2 = 0;
-    std::string creator, exportInfo1, exportInfo2; // without their zero byte
-    std::vector<std::uint8_t> headerTextLengths;   // the three length bytes
-    std::vector<std::string> blockTypes;
-    std::vector<std::uint16_t> typeIndices;
-    std::uint32_t unknown = 0;
     std::vector<Nif20Block> blocks;
-    std::vector<std::uint32_t> roots;
-    std::size_t bytesLeft = 0;   // after the footer
-    bool complete = false;       // every block and the footer were read
-    std::string error;           // why not
+    std::size_t bytesLeft = 0; // after the footer
+    bool complete = false;     // the header, every block and the footer were read
+    std::string error;         // why not
 
-    // Blocks of one type, in file order.
+    // Blocks of one type in file order; the first of them (throws when there is none).
     std::vector<const Nif20Block*> ofType(const std::string& type) const;
-    // The first block of a type (throws when there is none).
     const Nif20Block& first(const std::string& type) const;
 };
 

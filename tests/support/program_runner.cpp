@@ -1,11 +1,5 @@
 #include "support/program_runner.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <thread>
 
 #include "support/temp_dir.hpp"
@@ -13,8 +7,10 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <cstring>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -22,6 +18,12 @@
 namespace lw::test {
 
 namespace fs = std::filesystem;
+
+#if defined(_WIN32)
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 std::string RunResult::describe() const
 {
@@ -35,23 +37,16 @@ std::string RunResult::describe() const
 
 fs::path programPath(const fs::path& binDir, std::string_view name)
 {
-#if defined(_WIN32)
-    return binDir / (std::string(name) + ".exe");
-#else
-    return binDir / std::string(name);
-#endif
+    return binDir / (std::string(name) + (kWindows ? ".exe" : ""));
 }
 
 namespace {
 
-std::string slurp(const fs::path& file)
+std::string slurp(const TempDir& dir, std::string_view name)
 {
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-#if defined(_WIN32)
-    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+    std::string text = dir.readText(name);
+    for (std::size_t at = 0; kWindows && (at = text.find("\r\n", at)) != std::string::npos;)
         text.erase(at, 1); // the runtime's CR LF back to "\n"
-#endif
     return text;
 }
 
@@ -69,26 +64,19 @@ std::string quoteArgument(const std::string& arg)
             ++backslashes;
             continue;
         }
-        if (c == '"')
-            q.append(backslashes * 2 + 1, '\\');
-        else
-            q.append(backslashes, '\\');
+        q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
         backslashes = 0;
         q += c;
     }
-    q.append(backslashes * 2, '\\');
-    q += '"';
-    return q;
+    return q.append(backslashes * 2, '\\') + '"';
 }
 
 HANDLE openInherited(const fs::path& file, bool forWriting)
 {
-    SECURITY_ATTRIBUTES sa{};
-    sa.nLength = sizeof sa;
-    sa.bInheritHandle = TRUE;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return CreateFileA(file.string().c_str(), forWriting ? GENERIC_WRITE : GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                       forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, forWriting ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 #endif
@@ -101,47 +89,37 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     // Output goes to files rather than pipes: no reader thread, and a child
     // that writes a lot can never block on a full pipe.
     TempDir capture("lw-run");
-    const fs::path outFile = capture / "stdout";
-    const fs::path errFile = capture / "stderr";
-    const fs::path inFile = options.input ? capture.writeFile("stdin", *options.input) : fs::path();
 
 #if defined(_WIN32)
     std::string commandLine = quoteArgument(program.string());
     for (const std::string& a : args)
         commandLine += " " + quoteArgument(a);
-
-    HANDLE in = options.input ? openInherited(inFile, false) : openInherited("NUL", false);
-    HANDLE keptOpen = nullptr; // the writing end of an open input, held until the run ends
+    HANDLE in = nullptr, keptOpen = nullptr; // keptOpen: the writing end of an open input, held until the run ends
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     if (options.openInput) {
-        CloseHandle(in);
-        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
         CreatePipe(&in, &keptOpen, &sa, 0);
         SetHandleInformation(keptOpen, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        in = openInherited("NUL", false);
     }
-    HANDLE out = openInherited(outFile, true);
-    HANDLE err = openInherited(errFile, true);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in;
-    si.hStdOutput = out;
-    si.hStdError = err;
+    si.hStdOutput = openInherited(capture / "stdout", true);
+    si.hStdError = openInherited(capture / "stderr", true);
     PROCESS_INFORMATION pi{};
-    std::string dir = options.workingDir.empty() ? std::string() : options.workingDir.string();
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
-    BOOL ok = CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    const std::string dir = options.workingDir.string();
+    BOOL ok = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                              dir.empty() ? nullptr : dir.c_str(), &si, &pi);
-    CloseHandle(in);
-    CloseHandle(out);
-    CloseHandle(err);
+    for (HANDLE h : {si.hStdInput, si.hStdOutput, si.hStdError})
+        CloseHandle(h);
     if (!ok) {
         result.error = "CreateProcessA failed with error " + std::to_string(GetLastError()) + " for " + commandLine;
         return result;
     }
     result.started = true;
-    const DWORD limit = static_cast<DWORD>(options.timeout.count());
-    if (WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(options.timeout.count())) == WAIT_TIMEOUT) {
         result.timedOut = true;
         TerminateProcess(pi.hProcess, 1);
         WaitForSingleObject(pi.hProcess, INFINITE);
@@ -151,82 +129,52 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         result.exited = true;
         result.exitCode = static_cast<int>(code);
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    if (keptOpen)
-        CloseHandle(keptOpen);
+    for (HANDLE h : {pi.hThread, pi.hProcess, keptOpen})
+        if (h)
+            CloseHandle(h);
 #else
-    // Everything the child needs is prepared before fork: between fork and
-    // exec only async-signal-safe calls are allowed.
-    const std::string programText = program.string();
-    std::vector<std::string> argvText;
-    argvText.push_back(programText);
+    std::vector<std::string> argvText = {program.string()};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argvText)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    const std::string dir = options.workingDir.string();
-    const std::string inName = options.input ? inFile.string() : std::string("/dev/null");
-    const std::string outName = outFile.string();
-    const std::string errName = errFile.string();
-
-    // A close-on-exec pipe tells the parent whether exec worked; another one,
-    // whose writing end only the parent holds, is an open input.
-    int status[2];
+    // An open input is a pipe whose writing end only this process holds.
     int input[2] = {-1, -1};
-    if (pipe2(status, O_CLOEXEC) != 0 || (options.openInput && pipe2(input, O_CLOEXEC) != 0)) {
+    if (options.openInput && pipe2(input, O_CLOEXEC) != 0) {
         result.error = std::string("pipe: ") + std::strerror(errno);
         return result;
     }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(status[0]);
-        close(status[1]);
-        result.error = std::string("fork: ") + std::strerror(errno);
-        return result;
-    }
-    if (pid == 0) {
-        // Own process group, so a timeout also ends the programs this one started.
-        setpgid(0, 0);
-        int failure = 0;
-        const int inFd = options.openInput ? input[0] : open(inName.c_str(), O_RDONLY);
-        const int outFd = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (inFd < 0 || outFd < 0 || errFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
-            failure = errno;
-        else if (!dir.empty() && chdir(dir.c_str()) != 0)
-            failure = errno;
-        else {
-            execv(argv[0], argv.data());
-            failure = errno;
-        }
-        ssize_t ignored = write(status[1], &failure, sizeof failure);
-        (void)ignored;
-        _exit(127);
-    }
-    close(status[1]);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    if (options.openInput)
+        posix_spawn_file_actions_adddup2(&files, input[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    const std::string outName = (capture / "stdout").string(), errName = (capture / "stderr").string();
+    posix_spawn_file_actions_addopen(&files, 1, outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!options.workingDir.empty())
+        posix_spawn_file_actions_addchdir_np(&files, options.workingDir.c_str());
+    // Its own process group, so a timeout also ends the programs this one started.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    pid_t pid = 0;
+    const int failure = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
     if (options.openInput)
         close(input[0]);
-    int childError = 0;
-    ssize_t got;
-    do {
-        got = read(status[0], &childError, sizeof childError);
-    } while (got < 0 && errno == EINTR);
-    close(status[0]);
-
     int waitStatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    for (;;) {
+    while (failure == 0) {
         const pid_t done = waitpid(pid, &waitStatus, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
             break;
         if (std::chrono::steady_clock::now() >= deadline) {
             result.timedOut = true;
             kill(-pid, SIGKILL);
-            kill(pid, SIGKILL);
             while (waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
             }
             break;
@@ -235,22 +183,17 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     }
     if (options.openInput)
         close(input[1]);
-    if (got > 0) {
-        result.error = "cannot start " + programText + ": " + std::strerror(childError);
+    if (failure != 0) {
+        result.error = "cannot start " + argvText[0] + ": " + std::strerror(failure);
         return result;
     }
     result.started = true;
-    if (!result.timedOut) {
-        if (WIFEXITED(waitStatus)) {
-            result.exited = true;
-            result.exitCode = WEXITSTATUS(waitStatus);
-        } else if (WIFSIGNALED(waitStatus)) {
-            result.signal = WTERMSIG(waitStatus);
-        }
-    }
+    result.exited = !result.timedOut && WIFEXITED(waitStatus);
+    result.exitCode = result.exited ? WEXITSTATUS(waitStatus) : -1;
+    result.signal = !result.timedOut && WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
 #endif
-    result.out = slurp(outFile);
-    result.err = slurp(errFile);
+    result.out = slurp(capture, "stdout");
+    result.err = slurp(capture, "stderr");
     return result;
 }
 

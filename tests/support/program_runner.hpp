@@ -1,13 +1,10 @@
 #pragma once
-// Runs a built program the way a user starts it from a console: given
-// arguments, a working folder, standard input from the null device (or a
-// given text), and its standard output and error captured. A run that exceeds
-// the time limit is killed (with any program it started) and reported as such,
-// so a hung program fails its test instead of stopping the suite.
+// Runs a built program as a user starts it from a console, its output and
+// error captured. A run past the time limit is killed (with any program it
+// started), so a hung program fails its test instead of stopping the suite.
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +13,6 @@ namespace lw::test {
 
 struct RunOptions {
     std::filesystem::path workingDir;   // empty: the current folder
-    std::optional<std::string> input;   // nothing: standard input is the null device
     bool openInput = false;             // standard input a pipe that stays open, empty, like an idle console
     std::chrono::milliseconds timeout{std::chrono::minutes(5)};
 };
@@ -27,8 +23,7 @@ struct RunResult {
     bool exited = false;    // ended by itself through exit/return
     int exitCode = -1;      // its exit status when exited
     int signal = 0;         // POSIX: the signal that ended it, when not exited
-    std::string out; // standard output and error, CR LF given back as "\n"
-    std::string err;
+    std::string out, err;   // standard output and error, CR LF given back as "\n"
     std::string error;      // why it could not be started
 
     // Exited by itself with status `code`, compared by the low 8 bits POSIX keeps (-1 is 255).

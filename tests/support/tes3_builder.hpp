@@ -1,14 +1,7 @@
 #pragma once
 // Builds TES3 plugins in memory for tests: records with subrecords, records
-// nested inside records, and raw bytes or wrong sizes for malformed cases.
-//
-//   Tes3Builder b;
-//   b.header("me", "a plugin");                // TES3 record with HEDR
+// nested inside records, and raw bytes or wrong sizes for malformed cases:
 //   b.record("STAT").text("NAME", "rock").text("MODL", "r\\rock.nif").end();
-//   std::vector<std::uint8_t> plugin = b.bytes();
-//
-// Record sizes are computed when end() closes the record, unless the test
-// gives one explicitly (endWithSize) to build a damaged plugin.
 
 #include <algorithm>
 #include <bit>
@@ -50,17 +43,34 @@ private:
     std::vector<std::uint8_t> data_;
 };
 
+// HEDR data: version 1.3, file type, author (32 bytes), description (256
+// bytes), record count; 300 bytes. Author/description are cut or zero-padded.
+inline std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
+                                          std::uint32_t recordCount = 0, std::uint32_t fileType = 0)
+{
+    return Fields().f32(1.3f).u32(fileType).fixed(author, 32).fixed(description, 256).u32(recordCount).data();
+}
+
 class Tes3Builder {
 public:
-    // Opens a record (nested inside the open one, if any). `unused` and
+    // Opens a record (nested inside the open one, if any); `unused` and
     // `flags` are the two header words after the size.
-    Tes3Builder& record(std::string_view tag, std::uint32_t flags = 0, std::uint32_t unused = 0);
+    Tes3Builder& record(std::string_view tag, std::uint32_t flags = 0, std::uint32_t unused = 0)
+    {
+        open_.push_back(out_.size());
+        return raw(Fields().chars(tag).u32(0).u32(unused).u32(flags));
+    }
     // Closes the innermost open record, its size computed from its contents.
-    Tes3Builder& end();
+    Tes3Builder& end() { return endWithSize(static_cast<std::uint32_t>(out_.size() - open_.back() - 16)); }
     // Closes the innermost open record with this size in its header instead.
-    Tes3Builder& endWithSize(std::uint32_t declaredSize);
+    Tes3Builder& endWithSize(std::uint32_t declaredSize)
+    {
+        for (std::size_t i = 0; i < 4; ++i)
+            out_[open_.back() + 4 + i] = static_cast<std::uint8_t>(declaredSize >> (8 * i));
+        open_.pop_back();
+        return *this;
+    }
 
-    // A subrecord with the given data.
     Tes3Builder& sub(std::string_view tag, std::span<const std::uint8_t> data)
     {
         return subWithSize(tag, static_cast<std::uint32_t>(data.size()), data);
@@ -74,9 +84,11 @@ public:
     Tes3Builder& u32(std::string_view tag, std::uint32_t v) { return sub(tag, Fields().u32(v)); }
     Tes3Builder& i32(std::string_view tag, std::int32_t v) { return sub(tag, Fields().i32(v)); }
     Tes3Builder& f32(std::string_view tag, float v) { return sub(tag, Fields().f32(v)); }
-    // A subrecord header that declares `declaredSize`, followed by `data`
-    // (which may be shorter or longer).
-    Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize, std::span<const std::uint8_t> data = {});
+    // A subrecord header that declares `declaredSize`, followed by `data` (which may be shorter or longer).
+    Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize, std::span<const std::uint8_t> data = {})
+    {
+        return raw(Fields().chars(tag).u32(declaredSize).bytes(data));
+    }
     // Bytes appended as they are (they count towards the open record's size).
     Tes3Builder& raw(std::span<const std::uint8_t> bytes)
     {
@@ -84,23 +96,23 @@ public:
         return *this;
     }
 
-    // The TES3 file header record: HEDR (version 1.3, type 0, the author and
-    // description in their 32- and 256-byte fields, record count), no masters.
-    Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0);
+    // The TES3 file header record with its HEDR, no masters.
+    Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0)
+    {
+        return record("TES3").sub("HEDR", hedrData(author, description, recordCount)).end();
+    }
 
     // The plugin (closes every record still open).
-    std::vector<std::uint8_t> bytes();
+    std::vector<std::uint8_t> bytes()
+    {
+        while (!open_.empty())
+            end();
+        return out_;
+    }
 
 private:
-    void putTag(std::string_view tag);
-
     std::vector<std::uint8_t> out_;
     std::vector<std::size_t> open_; // header positions of the open records
 };
-
-// HEDR data: version, file type, author (32 bytes), description (256 bytes),
-// record count; 300 bytes. Author/description are cut or zero-padded.
-std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
-                                   std::uint32_t recordCount = 0, std::uint32_t fileType = 0);
 
 } // namespace lw::test

@@ -1,7 +1,6 @@
 #include "support/tes4_reader.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <stdexcept>
 
 namespace lw::test {
@@ -21,71 +20,29 @@ std::string tagAt(std::span<const std::uint8_t> b, std::size_t at)
     return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
 }
 
-std::string hex(std::size_t v)
+std::vector<std::uint8_t> slice(std::span<const std::uint8_t> b, std::size_t at, std::size_t n)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%zx", v);
-    return buf;
+    return {b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n)};
 }
 
+// Walks records and groups; the first problem found stops the walk.
 struct Walker {
     std::span<const std::uint8_t> b;
     std::string error;
-    std::int64_t counted = 0;
+    std::int64_t counted = 0; // records and groups
     int maxDepth = 0;
 
-    bool fail(std::string message)
+    bool fail(const std::string& message)
     {
-        error = error.empty() ? std::move(message) : error;
+        error = message;
         return false;
-    }
-
-    bool readSubrecords(Tes4Record& r)
-    {
-        std::size_t pos = r.offset + 20;
-        std::size_t end = pos + r.dataSize;
-        bool pending = false;
-        std::uint32_t pendingSize = 0;
-        while (pos < end) {
-            if (end - pos < 6)
-                return fail("record " + r.tag + " at " + hex(r.offset) + ": " +
-                            std::to_string(end - pos) + " stray bytes after its subrecords");
-            Tes4Subrecord s;
-            s.offset = pos;
-            s.tag = tagAt(b, pos);
-            std::size_t length = le(b, pos + 4, 2);
-            if (pending) {
-                if (length != 0)
-                    return fail("subrecord " + s.tag + " at " + hex(pos) +
-                                " after XXXX has length " + std::to_string(length) + ", not 0");
-                length = pendingSize;
-                pending = false;
-            }
-            pos += 6;
-            if (end - pos < length)
-                return fail("subrecord " + s.tag + " at " + hex(s.offset) + " of record " + r.tag +
-                            ": length " + std::to_string(length) + " runs past the record");
-            s.data.assign(b.begin() + static_cast<std::ptrdiff_t>(pos),
-                          b.begin() + static_cast<std::ptrdiff_t>(pos + length));
-            pos += length;
-            if (s.tag == "XXXX") {
-                if (length != 4)
-                    return fail("XXXX at " + hex(s.offset) + " has length " + std::to_string(length));
-                pendingSize = s.u32();
-                pending = true;
-                continue;
-            }
-            r.subrecords.push_back(std::move(s));
-        }
-        if (pending)
-            return fail("record " + r.tag + " ends after an XXXX subrecord");
-        return true;
     }
 
     bool readRecord(std::size_t pos, std::size_t limit, Tes4Record& r)
     {
+        const std::string at = " at " + std::to_string(pos);
         if (limit - pos < 20)
-            return fail("record header at " + hex(pos) + " cut short");
+            return fail("record header" + at + " cut short");
         r.offset = pos;
         r.tag = tagAt(b, pos);
         r.dataSize = le(b, pos + 4, 4);
@@ -93,59 +50,83 @@ struct Walker {
         r.formId = le(b, pos + 12, 4);
         r.lastWord = le(b, pos + 16, 4);
         if (limit - pos - 20 < r.dataSize)
-            return fail("record " + r.tag + " at " + hex(pos) + ": data size " +
-                        std::to_string(r.dataSize) + " runs past its group or the file");
-        r.data.assign(b.begin() + static_cast<std::ptrdiff_t>(pos + 20),
-                      b.begin() + static_cast<std::ptrdiff_t>(pos + 20 + r.dataSize));
+            return fail("record " + r.tag + at + ": data size " + std::to_string(r.dataSize) +
+                        " runs past its group or the file");
+        r.data = slice(b, pos + 20, r.dataSize);
         r.compressed = (r.flags & 0x00040000u) != 0;
-        return r.compressed || readSubrecords(r);
+        // Subrecords; an XXXX subrecord gives the length of the next one, whose own length is 0.
+        std::optional<std::uint32_t> pending;
+        for (pos += 20; !r.compressed && pos < r.offset + 20 + r.dataSize;) {
+            const std::size_t left = r.offset + 20 + r.dataSize - pos;
+            if (left < 6)
+                return fail("record " + r.tag + at + ": " + std::to_string(left) + " stray bytes after its subrecords");
+            Tes4Subrecord s{tagAt(b, pos), pos, {}};
+            const std::size_t length = pending ? *pending : le(b, pos + 4, 2);
+            if (pending && le(b, pos + 4, 2) != 0)
+                return fail("subrecord " + s.tag + " at " + std::to_string(pos) + " after XXXX has a length");
+            if (left - 6 < length)
+                return fail("subrecord " + s.tag + " at " + std::to_string(pos) + " of record " + r.tag +
+                            ": length " + std::to_string(length) + " runs past the record");
+            s.data = slice(b, pos + 6, length);
+            pos += 6 + length;
+            pending.reset();
+            if (s.tag != "XXXX")
+                r.subrecords.push_back(std::move(s));
+            else if (length != 4)
+                return fail("XXXX at " + std::to_string(s.offset) + " has length " + std::to_string(length));
+            else
+                pending = s.u32();
+        }
+        return !pending || fail("record " + r.tag + at + " ends after an XXXX subrecord");
     }
 
-    // Reads entries from pos to end; returns false at the first problem.
     bool readEntries(std::size_t pos, std::size_t end, std::vector<Tes4Entry>& out, int depth)
     {
-        if (depth > maxDepth)
-            maxDepth = depth;
+        maxDepth = std::max(maxDepth, depth);
         while (pos < end) {
             if (end - pos < 20)
-                return fail(std::to_string(end - pos) + " stray bytes at " + hex(pos));
-            Tes4Entry e;
-            if (tagAt(b, pos) == "GRUP") {
-                e.isGroup = true;
-                Tes4Group& g = e.group;
-                g.offset = pos;
-                g.size = le(b, pos + 4, 4);
-                g.label = le(b, pos + 8, 4);
-                g.groupType = le(b, pos + 12, 4);
-                if (g.size < 20)
-                    return fail("group at " + hex(pos) + " has size " + std::to_string(g.size));
-                if (end - pos < g.size)
-                    return fail("group " + g.labelTag() + " at " + hex(pos) + " of size " +
-                                std::to_string(g.size) + " runs past its parent (" +
-                                std::to_string(end - pos) + " bytes left)");
-                ++counted;
-                if (!readEntries(pos + 20, pos + g.size, g.children, depth + 1))
-                    return false;
-                pos += g.size;
-            } else {
+                return fail(std::to_string(end - pos) + " stray bytes at " + std::to_string(pos));
+            Tes4Entry& e = out.emplace_back();
+            ++counted;
+            e.isGroup = tagAt(b, pos) == "GRUP";
+            if (!e.isGroup) {
                 if (!readRecord(pos, end, e.record))
                     return false;
-                ++counted;
                 pos += 20 + e.record.dataSize;
+                continue;
             }
-            out.push_back(std::move(e));
+            Tes4Group& g = e.group;
+            g.offset = pos;
+            g.size = le(b, pos + 4, 4);
+            g.label = le(b, pos + 8, 4);
+            g.groupType = le(b, pos + 12, 4);
+            if (g.size < 20 || end - pos < g.size)
+                return fail("group " + g.labelTag() + " at " + std::to_string(pos) + " of size " +
+                            std::to_string(g.size) + " does not fit its parent (" + std::to_string(end - pos) +
+                            " bytes left)");
+            if (!readEntries(pos + 20, pos + g.size, g.children, depth + 1))
+                return false;
+            pos += g.size;
         }
         return true;
+    }
+
+    Tes4File finish(Tes4File f)
+    {
+        f.maxDepth = maxDepth;
+        f.counted = counted;
+        f.error = error;
+        return f;
     }
 };
 
 std::vector<const Tes4Record*> collect(const std::vector<Tes4Entry>& entries, std::string_view tag = {},
-                                       std::vector<const Tes4Record*> out = {})
+                                       bool deep = true, std::vector<const Tes4Record*> out = {})
 {
     for (const Tes4Entry& e : entries) {
-        if (e.isGroup)
-            out = collect(e.group.children, tag, std::move(out));
-        else if (tag.empty() || e.record.tag == tag)
+        if (e.isGroup && deep)
+            out = collect(e.group.children, tag, deep, std::move(out));
+        else if (!e.isGroup && (tag.empty() || e.record.tag == tag))
             out.push_back(&e.record);
     }
     return out;
@@ -160,12 +141,6 @@ std::vector<const Tes4Group*> groupsOf(const std::vector<Tes4Entry>& entries)
     return out;
 }
 
-Tes4File finish(Walker& w, Tes4File f)
-{
-    f.counted = w.counted, f.maxDepth = w.maxDepth, f.error = w.error;
-    return f;
-}
-
 } // namespace
 
 std::uint32_t Tes4Subrecord::at(std::size_t pos, int n) const
@@ -174,10 +149,6 @@ std::uint32_t Tes4Subrecord::at(std::size_t pos, int n) const
         throw std::out_of_range(tag + ": " + std::to_string(n) + " bytes at " + std::to_string(pos));
     return le(data, pos, n);
 }
-std::uint8_t Tes4Subrecord::u8(std::size_t pos) const { return static_cast<std::uint8_t>(at(pos, 1)); }
-std::uint16_t Tes4Subrecord::u16(std::size_t pos) const { return static_cast<std::uint16_t>(at(pos, 2)); }
-std::uint32_t Tes4Subrecord::u32(std::size_t pos) const { return at(pos, 4); }
-float Tes4Subrecord::f32(std::size_t pos) const { return std::bit_cast<float>(at(pos, 4)); }
 std::string Tes4Subrecord::text() const
 {
     const auto* chars = reinterpret_cast<const char*>(data.data());
@@ -206,14 +177,7 @@ std::string Tes4Record::layout() const
 }
 
 std::string Tes4Group::labelTag() const { return std::string(reinterpret_cast<const char*>(&label), 4); }
-std::vector<const Tes4Record*> Tes4Group::records() const
-{
-    std::vector<const Tes4Record*> out;
-    for (const Tes4Entry& e : children)
-        if (!e.isGroup)
-            out.push_back(&e.record);
-    return out;
-}
+std::vector<const Tes4Record*> Tes4Group::records() const { return collect(children, {}, false); }
 std::vector<const Tes4Group*> Tes4Group::groups() const { return groupsOf(children); }
 std::vector<const Tes4Record*> Tes4Group::allRecords() const { return collect(children); }
 
@@ -225,7 +189,6 @@ const Tes4Group* Tes4File::topGroup(std::string_view labelTag) const
     return nullptr;
 }
 std::vector<const Tes4Group*> Tes4File::topGroups() const { return groupsOf(entries); }
-std::vector<const Tes4Record*> Tes4File::allRecords() const { return collect(entries); }
 std::vector<const Tes4Record*> Tes4File::allRecords(std::string_view tag) const { return collect(entries, tag); }
 const Tes4Record* Tes4File::byFormId(std::uint32_t formId) const
 {
@@ -240,24 +203,16 @@ Tes4File readTes4(std::span<const std::uint8_t> bytes)
     Walker w{bytes, {}, 0, 0};
     Tes4File f;
     if (bytes.size() < 20 || tagAt(bytes, 0) != "TES4") {
-        f.error = "no TES4 file header record at offset 0";
-        return f;
+        w.fail("no TES4 file header record at offset 0");
+    } else if ((f.hasHeader = w.readRecord(0, bytes.size(), f.header))) {
+        const Tes4Subrecord* hedr = f.header.field("HEDR");
+        if (!hedr || hedr->size() != 12 || hedr->offset != 20)
+            w.fail("file header without a 12-byte HEDR first");
+        else if (w.readEntries(20 + f.header.dataSize, bytes.size(), f.entries, 0) && hedr->u32(4) != w.counted)
+            w.fail("record count field holds " + std::to_string(hedr->u32(4)) + " but " +
+                   std::to_string(w.counted) + " records and groups follow the header");
     }
-    if (!w.readRecord(0, bytes.size(), f.header))
-        return finish(w, std::move(f));
-    f.hasHeader = true;
-    const Tes4Subrecord* hedr = f.header.field("HEDR");
-    if (hedr == nullptr || hedr->size() != 12 || hedr->offset != 20) {
-        w.fail("file header without a 12-byte HEDR first");
-        return finish(w, std::move(f));
-    }
-    f.headerCount = hedr->u32(4);
-    std::size_t bodyStart = 20 + f.header.dataSize;
-    w.readEntries(bodyStart, bytes.size(), f.entries, 0);
-    if (w.error.empty() && static_cast<std::int64_t>(f.headerCount) != w.counted)
-        w.fail("record count field holds " + std::to_string(f.headerCount) + " but " +
-               std::to_string(w.counted) + " records and groups follow the header");
-    return finish(w, std::move(f));
+    return w.finish(std::move(f));
 }
 
 Tes4File readTes4Body(std::span<const std::uint8_t> bytes)
@@ -265,7 +220,7 @@ Tes4File readTes4Body(std::span<const std::uint8_t> bytes)
     Walker w{bytes, {}, 0, 0};
     Tes4File f;
     w.readEntries(0, bytes.size(), f.entries, 0);
-    return finish(w, std::move(f));
+    return w.finish(std::move(f));
 }
 
 } // namespace lw::test

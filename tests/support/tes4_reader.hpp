@@ -1,16 +1,11 @@
 #pragma once
-// An independent reader of TES4 plugins for test assertions. It shares no code
-// with the program's writer: it walks the bytes itself, checks every group's
-// size against what it holds and against its parent, every record's data size
-// against its subrecords (XXXX size prefixes included) and, for a whole plugin,
-// that the record count in the file header equals the records and groups that
-// follow it. Problems are collected as text, not thrown.
-//
-//   Tes4File f = readTes4(bytes);
-//   ASSERT_TRUE(f.ok()) << f.error;
-//   const Tes4Group* statics = f.topGroup("STAT");
-//   EXPECT_EQ(statics->records()[0]->field("EDID")->text(), "0rock");
+// An independent reader of TES4 plugins for tests, sharing no code with the
+// program: it walks every byte, checks each group's size against its contents
+// and its parent, each record's data size against its subrecords (XXXX size
+// prefixes included) and a whole plugin's record count; the first problem
+// found is kept as text (error), not thrown.
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -27,12 +22,12 @@ struct Tes4Subrecord {
 
     std::size_t size() const { return data.size(); }
     // Fields at a byte offset inside the data; reading past the data throws.
-    std::uint8_t u8(std::size_t at = 0) const;
-    std::uint16_t u16(std::size_t at = 0) const;
-    std::int16_t i16(std::size_t at = 0) const { return static_cast<std::int16_t>(u16(at)); }
-    std::uint32_t u32(std::size_t at = 0) const;
-    std::int32_t i32(std::size_t at = 0) const { return static_cast<std::int32_t>(u32(at)); }
-    float f32(std::size_t at = 0) const;
+    std::uint8_t u8(std::size_t pos = 0) const { return static_cast<std::uint8_t>(at(pos, 1)); }
+    std::uint16_t u16(std::size_t pos = 0) const { return static_cast<std::uint16_t>(at(pos, 2)); }
+    std::int16_t i16(std::size_t pos = 0) const { return static_cast<std::int16_t>(u16(pos)); }
+    std::uint32_t u32(std::size_t pos = 0) const { return at(pos, 4); }
+    std::int32_t i32(std::size_t pos = 0) const { return static_cast<std::int32_t>(u32(pos)); }
+    float f32(std::size_t pos = 0) const { return std::bit_cast<float>(at(pos, 4)); }
     // The data up to its first zero byte (all of it when there is none).
     std::string text() const;
     // True when the data is a text followed by exactly one zero byte, its last.
@@ -45,11 +40,8 @@ private:
 struct Tes4Record {
     std::string tag;
     std::size_t offset = 0; // file offset of the 20-byte header
-    std::uint32_t dataSize = 0;
-    std::uint32_t flags = 0;
-    std::uint32_t formId = 0;
-    std::uint32_t lastWord = 0;
-    bool compressed = false;               // flag 0x40000: subrecords not parsed
+    std::uint32_t dataSize = 0, flags = 0, formId = 0, lastWord = 0;
+    bool compressed = false;               // flag 0x40000: subrecords not read
     std::vector<std::uint8_t> data;        // the whole data after the header
     std::vector<Tes4Subrecord> subrecords; // empty when compressed
 
@@ -64,14 +56,11 @@ struct Tes4Entry;
 
 struct Tes4Group {
     std::size_t offset = 0; // file offset of the 20-byte header
-    std::uint32_t size = 0;
-    std::uint32_t label = 0;
-    std::uint32_t groupType = 0;
+    std::uint32_t size = 0, label = 0, groupType = 0;
     std::vector<Tes4Entry> children; // records and groups, in file order
 
     std::string labelTag() const; // the label as four characters
-    // Direct children only.
-    std::vector<const Tes4Record*> records() const;
+    std::vector<const Tes4Record*> records() const; // direct children only
     std::vector<const Tes4Group*> groups() const;
     // Every record inside, at any depth, in file order.
     std::vector<const Tes4Record*> allRecords() const;
@@ -88,17 +77,15 @@ struct Tes4File {
     bool ok() const { return error.empty(); }
 
     bool hasHeader = false;
-    Tes4Record header;               // the TES4 file header record
-    std::vector<Tes4Entry> entries;  // everything after the header, top level
-    std::int64_t counted = 0;        // records and groups after the header
-    std::uint32_t headerCount = 0;   // the count field at offset 30
-    int maxDepth = 0;                // deepest group nesting seen
+    Tes4Record header; // the TES4 file header record
+    std::vector<Tes4Entry> entries; // everything after the header, top level
+    std::int64_t counted = 0;       // records and groups after the header
+    int maxDepth = 0;               // deepest group nesting seen
 
     const Tes4Group* topGroup(std::string_view labelTag) const;
     std::vector<const Tes4Group*> topGroups() const;
     // Every record after the header, at any depth, in file order.
-    std::vector<const Tes4Record*> allRecords() const;
-    std::vector<const Tes4Record*> allRecords(std::string_view tag) const;
+    std::vector<const Tes4Record*> allRecords(std::string_view tag = {}) const;
     const Tes4Record* byFormId(std::uint32_t formId) const;
 };
 
