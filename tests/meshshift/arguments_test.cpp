@@ -63,8 +63,6 @@ TEST(Arguments, OptionsAsModshiftPassesThem)
     EXPECT_EQ((std::vector<std::int32_t>{o.material, o.layer, o.motionSystem, o.quality}), (std::vector<std::int32_t>{5, 6, 4, 3}));
     EXPECT_EQ(o.destination, "conv\\Weapons\\x.nif");
     EXPECT_TRUE(o.wholeScene && o.noCollision && o.alternativeExtra);
-    EXPECT_EQ(parse({"meshshift", "-d", "-c", "x.nif"}).options.destination, "-c");
-    EXPECT_EQ(parse({"meshshift", "-l", "abc", "x.nif"}).options.layer, 0);
 }
 
 } // namespace

@@ -40,7 +40,6 @@ struct JobFixture {
         EXPECT_EQ(readTemplate(console, job.templ), 0) << console.captured();
     }
 
-    // True when the reader took the mesh.
     bool load(const Nif4Builder& nif)
     {
         job.sourceImage = nif.build();

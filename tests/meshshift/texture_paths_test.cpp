@@ -18,7 +18,6 @@ TEST(TexturePaths, OnlyADotDotFolderClimbsOutWithEitherSeparator)
         EXPECT_FALSE(climbsOut(stays)) << stays;
 }
 
-// The archive holds one texture, found under its lower-case name.
 struct TextureFixture : JobFixture {
     BsaArchive archive{*platform, console, true};
     TextureFixture()
@@ -49,10 +48,8 @@ TEST(TexturePaths, CopiesFromTheDataFolderOrArchiveOnceWithANormalMap)
         {{{"mw/Textures/Textures/b.dds", "b"}}, "Textures\\b.tga", "Textures\\conv\\b.dds", {{"b.dds", ""}}},
         {{}, "TEXTURES\\a.tga", "Textures\\conv\\TEXTURES\\a.dds", {{"TEXTURES/a.dds", ""}, {"TEXTURES/a_n.dds", "normal"}}},
         // An existing texture or normal map is never replaced.
-        {{{"mw/Textures/c.dds", "new"}, {"ob/Textures/conv/c.dds", "old"}}, "c.tga", "Textures\\conv\\c.dds",
-         {{"c.dds", "old"}, {"c_n.dds", "normal"}}},
-        {{{"mw/Textures/d.dds", "d"}, {"ob/Textures/conv/d_n.dds", "own"}}, "d.bmp", "Textures\\conv\\d.dds",
-         {{"d.dds", "d"}, {"d_n.dds", "own"}}},
+        {{{"mw/Textures/c.dds", "new"}, {"ob/Textures/conv/c.dds", "old"}, {"ob/Textures/conv/c_n.dds", "own"}},
+         "c.tga", "Textures\\conv\\c.dds", {{"c.dds", "old"}, {"c_n.dds", "own"}}},
         {{}, "textures\\Tx_Stone.TGA", "Textures\\conv\\TxUStone.dds",
          {{"TxUStone.dds", "from archive"}, {"TxUStone_n.dds", "normal"}}},
     };
