@@ -1,5 +1,4 @@
-// The command line: options in any order, values, the mesh name, the program
-// folder, and the messages of a bad argument list.
+// The command line: options in any order, values, the mesh name, the program folder, refusals.
 #include <gtest/gtest.h>
 
 #include "mesh_fixture.hpp"

@@ -33,8 +33,7 @@ struct JobFixture {
         job.config.targetData = dir.str() + "/ob";
         job.config.assetSubfolder = "conv";
         job.templateTexturePath = dir.str() + "/template_n.dds";
-        Console quiet = Console::capturing();
-        MeshJob shipped(quiet, *platform);
+        MeshJob shipped(console, *platform);
         collision::buildShippedTemplate(shipped);
         EXPECT_EQ(writeScene(shipped, job.templ.image), 0);
         EXPECT_EQ(readTemplate(console, job.templ), 0) << console.captured();

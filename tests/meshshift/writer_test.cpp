@@ -1,5 +1,4 @@
-// Scene blocks written in the version-20 layout, read back by the
-// independent reader; values chosen so that swapped fields show.
+// Scene blocks in the version-20 layout, read back independently; values tell swapped fields apart.
 #include <gtest/gtest.h>
 
 #include "mesh_fixture.hpp"
@@ -10,9 +9,11 @@ namespace {
 using B = Nif4Builder;
 using Values = std::vector<double>;
 
-TEST(SceneWriter, PropertiesKeepEachValueInItsPlace)
+TEST(SceneWriter, TheRootSitsAtTheOriginAndPropertiesKeepEachValueInItsPlace)
 {
     B nif = B::texturedQuad(); // texturing 2, source 3, material 4, alpha 5
+    nif.node(0).translation = {1, 2, 3};
+    nif.node(0).scale = 2; // kept
     auto& t = std::get<B::TexturingProperty>(nif.block(2));
     t.applyMode = 4;
     t.textureCount = 8;
@@ -42,6 +43,7 @@ TEST(SceneWriter, PropertiesKeepEachValueInItsPlace)
         {&mat, {"ambient", {0.125, 0.25, 0.375}}}, {&mat, {"diffuse", {0.5, 0.625, 0.75}}},
         {&mat, {"specular", {0.875, 1, 1.125}}}, {&mat, {"emissive", {1.25, 1.375, 1.5}}},
         {&mat, {"glossiness", {13}}}, {&mat, {"alpha", {0.5}}},
+        {&out.blocks.at(0), {"translation", {0, 0, 0}}}, {&out.blocks.at(0), {"scale", {2}}},
     };
     for (const auto& [block, field] : fields)
         EXPECT_EQ(block->all(field.first), field.second) << field.first;
