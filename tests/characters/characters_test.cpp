@@ -81,39 +81,6 @@ TEST(Npcs, FullStatisticsMapEverySkillFromItsOwnPlace)
               std::tuple(321u, 111, 222, 0x2345, std::int16_t{30}));
 }
 
-TEST(Npcs, WanderPackagesFillEveryPlaceTheServicePackageLeaves)
-{
-    struct Case {
-        std::vector<std::uint16_t> wanders;
-        std::uint32_t services;
-        std::vector<std::uint32_t> packages;
-    };
-    constexpr std::uint32_t kFar = 0x000983B1, kNear = 0x0002251B, kService = 0x00009D8E;
-    const std::vector<Case> cases = {
-        {{1000, 999, 0}, 0, {kFar, kNear}},
-        {{20, 20, 20, 20, 20, 20, 1500, 20}, 0, {kNear, kNear, kNear, kNear, kNear, kNear, kFar}},
-        {{20, 20, 20, 20, 20, 20, 1500, 20}, 1, {kNear, kNear, kNear, kNear, kNear, kNear, kService}},
-        {{500}, 0x10, {kNear, kService}},
-    };
-    ConversionRun run;
-    Tes3Builder b;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        auto& r = b.record("NPC_").text("NAME", "w" + std::to_string(i));
-        r.sub("AIDT", Fields().zeros(8).u32(cases[i].services));
-        for (std::uint16_t d : cases[i].wanders)
-            r.sub("AI_W", Fields().u16(d).zeros(12));
-        r.end();
-    }
-    auto npcs = convertNpcs(run, b);
-    ASSERT_EQ(npcs.size(), cases.size());
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        std::vector<std::uint32_t> packages;
-        for (std::size_t k = 0; k < npcs[i]->count("PKID"); ++k)
-            packages.push_back(npcs[i]->field("PKID", k)->u32());
-        EXPECT_EQ(packages, cases[i].packages) << i;
-    }
-}
-
 TEST(Armour, RatingValueHealthAndWeight)
 {
     // rating x 100 in 16 bits, kept between 0 and 65535.
