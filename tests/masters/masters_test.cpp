@@ -105,7 +105,6 @@ TEST(Masters, PullsEachUsedRecordOnceWithTheWinningDefinition)
     Console quiet = Console::capturing();
     ASSERT_EQ(parseRecordTree(bytes, tree, quiet), 0);
 
-    EXPECT_EQ(masterNames(tree), (std::vector<std::string_view>{"A.esm", "B.esm"}));
     // Master order, then file order. B's tree replaces A's, the plugin's hall
     // replaces A's "Hall"; the smith brings his "Coin" and the crate its gem
     // and "COIN" (case does not separate identifiers), the leveled list its
@@ -140,7 +139,6 @@ TEST(Masters, ReferencesConvertWithTheWinningDefinitions)
     const std::string text = console.captured();
     const test::Tes4File out = test::readTes4(p.files["C:\\mw\\Mod_ob.esp"]);
     ASSERT_TRUE(out.ok()) << out.error << text;
-    EXPECT_NE(text.find("reading master A.esm\n"), std::string::npos) << text;
     EXPECT_NE(text.find("3 records used from master A.esm\n5 records used from master b.ESM\n"), std::string::npos)
         << text;
 
