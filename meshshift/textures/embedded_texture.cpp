@@ -104,6 +104,12 @@ std::optional<DdsImage> decodePixelData(const EmbeddedTextures& blocks, Link blo
             why = "mip level " + std::to_string(i) + " is " + describe(w, h) + ", not " + describe(wantW, wantH);
             return std::nullopt;
         }
+        // No level takes less than half a byte a pixel: larger sizes cannot be in
+        // the pixel data and are refused before they are multiplied out.
+        if (w * h > 2 * std::uint64_t{data.pixels.size()} + 16) {
+            why = "mip level " + std::to_string(i) + " is " + describe(w, h) + ", more than the pixel data holds";
+            return std::nullopt;
+        }
         const std::uint64_t size = conversion->sourceBytes ? w * h * conversion->sourceBytes
                                                            : ddsLevelSize(conversion->format, w, h);
         if (offset > data.pixels.size() || size > data.pixels.size() - offset) {

@@ -65,6 +65,7 @@ TEST(EmbeddedTexture, MalformedPixelDataLeavesTheTextureWithoutAFile)
     const struct Row { ByteList base, paletted; int block; std::string why; } rows[] = {
         {B::pixelData(0, 3, B::kNone, {{4, 2, 0}, {2, 1, 24}}, counting(29)), kPal, 7, "mip level 1 needs 6 bytes from 24, the pixel data holds 29"},
         {B::pixelData(0, 3, B::kNone, {{4, 2, 0}, {2, 1, 0xFFFFFFF0}}, counting(30)), kPal, 7, "mip level 1 needs 6 bytes from 4294967280, the pixel data holds 30"},
+        {B::pixelData(0, 3, B::kNone, {{0xFFFFFFFF, 0xFFFFFFFF, 0}}, counting(24)), kPal, 7, "mip level 0 is 4294967295x4294967295, more than the pixel data holds"},
         {B::pixelData(0, 4, B::kNone, {{4, 2, 0}, {2, 1, 32}}, counting(40)), kPal, 7, "4 bytes per pixel do not fit pixel format 0"},
         {B::pixelData(0, 3, B::kNone, {{4, 2, 0}, {2, 2, 24}}, counting(36)), kPal, 7, "mip level 1 is 2x2, not 2x1"},
         {B::pixelData(7, 3, B::kNone, {{4, 2, 0}}, counting(24)), kPal, 7, "pixel format 7 has no DDS form"},
