@@ -167,7 +167,6 @@ TEST(Landscape, FourLandsPerCellEachWithItsWindowOfHeightsNormalsAndColours)
     Landscape s;
     s.load({{-1, 4, land}});
     EXPECT_EQ(s.writeCell(-1, 4), (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_EQ(s.text(), "");
     auto all = s.lands();
     ASSERT_EQ(all.size(), 4u);
     for (std::size_t q = 0; q < 4; ++q) {
@@ -465,7 +464,11 @@ TEST(RegionOutline, ClockwiseFromTheSouthWestCorner)
     };
     for (const auto& [inside, outline] : cases)
         EXPECT_EQ(trace(inside), outline) << outline.front().x << "," << outline.front().y;
-
+    // A region on the western edge whose sweep would go round for ever stops at its first repeat.
+    auto edge = tes3Cells({{-64, 51}, {-63, 50}, {-63, 51}, {-63, 52}, {-62, 51}, {-62, 52}, {-62, 53}, {-62, 54},
+                           {-61, 51}, {-61, 52}, {-61, 53}, {-61, 54}, {-61, 55}, {-60, 51}, {-60, 52}, {-60, 53},
+                           {-60, 54}, {-60, 55}, {-59, 51}, {-59, 52}, {-59, 53}, {-59, 54}, {-58, 52}, {-58, 53}, {-57, 52}});
+    EXPECT_EQ(trace(edge).at(0), (modshift::CellPoint{-128, 102}));
 }
 
 Fields sound(std::string_view id, std::uint8_t chance) { return Fields().fixed(id, 32).u8(chance); }
@@ -529,8 +532,6 @@ TEST(Regions, RecordsCarryOutlineSoundsWeatherAndMapName)
     EXPECT_EQ(bare.layout(), "EDID RCLR WNAM RPLI RPLD");
     EXPECT_EQ(std::vector<float>({bare.field("RPLD")->f32(0), bare.field("RPLD")->f32(4), bare.field("RPLD")->f32(24)}),
               std::vector<float>({-6144, -6144, -2048}));
-    EXPECT_NE(run.text().find("3 : (1,0)/(6144.000000,2048.000000)\n=> Ascadian Isles Region\n."), std::string::npos)
-        << run.text();
 }
 
 } // namespace
