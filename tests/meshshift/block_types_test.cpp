@@ -155,6 +155,20 @@ const Family kFamilies[] = {
              EXPECT_EQ(s.u(key), value) << key;
          EXPECT_EQ(f.ofType("NiTriShape")[0]->links("properties").size(), 1u);
      }},
+    {"bone, sorting and collision switch nodes; env-mapped shape; particle meshes; old properties",
+     [](Mesh& m) {
+         const auto n = m.rows({{"NiBone", "A i1 @1 i0"}, {"NiSortAdjustNode", "A i1 @2 i0 i1 -"},
+                                {"NiCollisionSwitch", "A i1 i1 i0"},
+                                {"NiEnvMappedTriShape", "O h3 f1 f0*4 f1 f0*4 f1 f0*4 f1 i1 i1 @4 -"},
+                                {"NiEnvMappedTriShapeData", "G h1 i3 h0 h1 h2 h2 h1 h0 h3 h2 h1 h0"},
+                                {"NiParticleMeshes", "A @6 -"}, {"NiParticleMeshesData", "G h3 f1 h2 i1 f1 f2 f3 i0 -"},
+                                {"NiParticleMeshModifier", "@10 - i1 @5"}, {"NiTextureModeProperty", "O h210 h0 h0xFFB5"},
+                                {"NiTextureProperty", "O h1 -"}, {"NiParticleCollider", "@11 - f0.5"},
+                                {"NiEmitterModifier", "- -"}});
+         m.nif.node(0).children = {n};
+         m.nif.triShape(1).properties = {n + 8, n + 9};
+     },
+     4, 1},
     {"extra-data chain, lights, camera, avoid and billboard nodes",
      [](Mesh& m) {
          // text keys -> vertex weights -> text "NCO" -> text "two"; what an AvoidNode holds is neither drawn nor solid
@@ -244,7 +258,7 @@ TEST(BlockTypes, StripsBecomeATriangleShape)
     }
 }
 
-TEST(BlockTypes, ShortenedFilesAndLinksPastTheEndAreRefused)
+TEST(BlockTypes, ShortenedFilesLinksPastTheEndAndUnknownTypesAreRefused)
 {
     Mesh all;
     for (const Family& family : kFamilies)
@@ -267,6 +281,13 @@ TEST(BlockTypes, ShortenedFilesAndLinksPastTheEndAreRefused)
         change(m);
         CollisionFixture fx;
         EXPECT_FALSE(fx.load(m.nif)) << fx.console.captured();
+    }
+    for (const char* name : {"NiParticleSystem", "NiNod", "nitrishape"}) { // not of this version, or misspelt
+        Mesh m;
+        m.rows({{name, "i0"}});
+        CollisionFixture fx;
+        EXPECT_FALSE(fx.load(m.nif)) << name;
+        EXPECT_EQ(fx.console.captured(), std::string("Unknown object: ") + name + "\n");
     }
 }
 
