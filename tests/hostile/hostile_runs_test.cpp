@@ -38,7 +38,7 @@ TEST(HostilePaths, NothingIsWrittenOutsideTheTargetFolder)
         b.record("SOUN").text("NAME", sound).text("FNAM", sound).end();
     env.dir.writeFile("work/Hostile.esp", b.bytes());
 
-    const auto before = env.snapshot();
+    const auto before = env.dir.listFiles();
     const RunResult r = env.run("modshift", {"--no-wait", "Hostile.esp"});
     ASSERT_TRUE(r.exitedWith(0)) << r.describe() << r.out;
     for (const char* refused : {"..\\near.nif", "C:\\drive.nif", "\\rooted.nif", "a\" -d"})
@@ -51,7 +51,7 @@ TEST(HostilePaths, NothingIsWrittenOutsideTheTargetFolder)
         EXPECT_TRUE(m.exitedWith(-1)) << m.describe();
         EXPECT_NE(m.out.find("leaves the target data folder!\n"), std::string::npos) << m.out;
     }
-    for (const std::string& f : env.snapshot()) {
+    for (const std::string& f : env.dir.listFiles()) {
         if (before.count(f))
             continue;
         EXPECT_TRUE(f.starts_with("ob/Data/") || f == "work/Hostile_ob.esp" || f == "work/Hostile_ob.log")

@@ -112,7 +112,7 @@ TEST(Programs, StatusesWaitsAndOptionsThatOnlyPrint)
         {"meshshift", {}, -1, "\nWelcome to Meshwright", true},
         {"meshshift", {"--no-wait"}, 255, "\nWelcome to Meshwright", true},
     };
-    const auto before = inst.snapshot();
+    const auto before = inst.dir.listFiles();
     for (const auto& row : rows) {
         const RunResult r = inst.run(row.program, row.args,
                                      {{}, row.openInput, std::chrono::seconds(row.status == -1 ? 2 : 60)});
@@ -120,7 +120,7 @@ TEST(Programs, StatusesWaitsAndOptionsThatOnlyPrint)
         EXPECT_TRUE(r.out.starts_with(row.begins)) << r.out;
         EXPECT_TRUE(!row.openInput || row.status == -1 || r.out.ends_with("press enter...")) << r.out; // no wait, but the prompt
     }
-    EXPECT_EQ(inst.snapshot(), before);
+    EXPECT_EQ(inst.dir.listFiles(), before);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #pragma once
-// Builds Morrowind BSA archives (version 0x100) for tests, entries in the order
-// added (so tests choose which of two equal names comes first), paths as given.
+// Builds BSA archives (version 0x100), entries in the order added.
 
 #include <bit>
 #include <filesystem>
@@ -45,7 +44,7 @@ public:
             hashes.u32(word[0]).u32(word[1]);
             data.bytes(bytes);
         }
-        // The second word: where the hashes begin, counted from the end of the 12-byte header.
+        // Counted from the end of the 12-byte header.
         const std::size_t hashesAt = sizes.data().size() + nameOffsets.data().size() + names.data().size();
         return Fields()
             .u32(0x100)
@@ -60,7 +59,7 @@ public:
     }
 
 private:
-    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries_; // path, data
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries_;
 };
 
 } // namespace lw::test

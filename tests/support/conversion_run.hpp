@@ -1,7 +1,6 @@
 #pragma once
-// One modshift conversion over a fixture plugin on the in-memory platform:
-// the context, its platform and its captured console, with the folders set as
-// a user's configuration would set them.
+// One modshift conversion on the in-memory platform, folders set as a user's
+// configuration would set them, console captured.
 
 #include <gtest/gtest.h>
 
@@ -57,14 +56,13 @@ struct ConversionRun {
         return r == 0;
     }
 
-    // What the converters wrote, read back independently.
     Tes4File output() const
     {
         Tes4File f = readTes4Body(c->out.bytes());
         EXPECT_TRUE(f.ok()) << f.error;
         return f;
     }
-    // The records of the top-level group with this label (none: empty).
+    // Of the top-level group with this label.
     std::vector<const Tes4Record*> records(std::string_view label)
     {
         file_ = output();
@@ -72,8 +70,7 @@ struct ConversionRun {
         return g ? g->records() : std::vector<const Tes4Record*>{};
     }
     const std::string& text() const { return console.captured(); }
-    // A converted record named `id` (TES3 identifier, already safe) in `table`,
-    // as an object converter leaves it.
+    // A record named `id` in `table` as an object converter leaves it.
     void add(lw::modshift::RecordTable& table, std::string_view id, std::uint32_t formId)
     {
         names.push_back("0" + std::string(id));

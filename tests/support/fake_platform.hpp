@@ -1,8 +1,7 @@
 #pragma once
-// The in-memory platform every test uses: files by their exact path as the
-// program spells it; failing writes and throwing reads per path; a pretended
-// mesh converter that records each command line, answers with a chosen status
-// and, on success, leaves the mesh behind in the mesh folder as the real one does.
+// The in-memory platform: files by exact path, failing writes and reads per
+// path, and a mesh converter that records each command line and leaves a mesh
+// in the mesh folder when it succeeds.
 
 #include <map>
 #include <new>
@@ -82,7 +81,6 @@ public:
         if (args.size() > 1)
             if (auto it = statusFor.find(args[1]); it != statusFor.end())
                 status = it->second;
-        // The destination is the argument after -d, below the mesh folder.
         for (std::size_t i = 0; status == 0 && !meshFolder.empty() && i + 1 < args.size(); ++i)
             if (args[i] == "-d")
                 put(meshFolder + args[i + 1], "converted mesh");

@@ -6,7 +6,6 @@
 //   <root>/work            current folder of every run; plugins live here
 
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -29,19 +28,12 @@ public:
 
     TempDir dir{"lw-install"};
 
-    // Runs a program of the copied program folder in "work".
     RunResult run(const char* program, const std::vector<std::string>& args, RunOptions options = {}) const
     {
         options.workingDir = dir / "work";
         return runProgram(programPath(dir / "prog", program), args, options);
     }
     RunResult modshift(const std::vector<std::string>& args) const { return run("modshift", args); }
-    // Every file below the root ("/" separators).
-    std::set<std::string> snapshot() const
-    {
-        const std::vector<std::string> files = dir.listFiles();
-        return {files.begin(), files.end()};
-    }
 
     std::string source() const { return (dir / "mw/Data Files").string(); }
     std::string target() const { return (dir / "ob/Data").string(); }

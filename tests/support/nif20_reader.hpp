@@ -29,10 +29,8 @@ struct Nif20Block {
     std::uint32_t u(const std::string& key, std::size_t i = 0) const { return static_cast<std::uint32_t>(f(key, i)); }
     std::vector<std::uint32_t> links(const std::string& key) const
     {
-        std::vector<std::uint32_t> out;
-        for (double v : all(key))
-            out.push_back(static_cast<std::uint32_t>(v));
-        return out;
+        const std::vector<double>& v = all(key);
+        return {v.begin(), v.end()};
     }
     const std::string& s(const std::string& key) const
     {

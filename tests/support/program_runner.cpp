@@ -1,11 +1,14 @@
 #include "support/program_runner.hpp"
 
+#include <algorithm>
+#include <stdexcept>
 #include <thread>
 
 #include "support/temp_dir.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
+constexpr bool kWindows = true;
 #else
 #include <cstring>
 #include <fcntl.h>
@@ -13,17 +16,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+constexpr bool kWindows = false;
 #endif
 
 namespace lw::test {
 
 namespace fs = std::filesystem;
-
-#if defined(_WIN32)
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
 
 std::string RunResult::describe() const
 {
@@ -86,8 +84,7 @@ HANDLE openInherited(const fs::path& file, bool forWriting)
 RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const RunOptions& options)
 {
     RunResult result;
-    // Output goes to files rather than pipes: no reader thread, and a child
-    // that writes a lot can never block on a full pipe.
+    // Files, not pipes: a child that writes a lot never blocks on a full pipe.
     TempDir capture("lw-run");
 
 #if defined(_WIN32)
@@ -96,12 +93,10 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         commandLine += " " + quoteArgument(a);
     HANDLE in = nullptr, keptOpen = nullptr; // keptOpen: the writing end of an open input, held until the run ends
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    if (options.openInput) {
-        CreatePipe(&in, &keptOpen, &sa, 0);
-        SetHandleInformation(keptOpen, HANDLE_FLAG_INHERIT, 0);
-    } else {
+    if (!options.openInput)
         in = openInherited("NUL", false);
-    }
+    else if (CreatePipe(&in, &keptOpen, &sa, 0))
+        SetHandleInformation(keptOpen, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -135,16 +130,12 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
 #else
     std::vector<std::string> argvText = {program.string()};
     argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv(argvText.size() + 1, nullptr);
+    std::transform(argvText.begin(), argvText.end(), argv.begin(), [](std::string& a) { return a.data(); });
     // An open input is a pipe whose writing end only this process holds.
     int input[2] = {-1, -1};
-    if (options.openInput && pipe2(input, O_CLOEXEC) != 0) {
-        result.error = std::string("pipe: ") + std::strerror(errno);
-        return result;
-    }
+    if (options.openInput && pipe2(input, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     if (options.openInput)
@@ -172,12 +163,9 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         const pid_t done = waitpid(pid, &waitStatus, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
             break;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (!result.timedOut && std::chrono::steady_clock::now() >= deadline) {
             result.timedOut = true;
             kill(-pid, SIGKILL);
-            while (waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
-            }
-            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

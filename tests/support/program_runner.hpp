@@ -1,7 +1,6 @@
 #pragma once
-// Runs a built program as a user starts it from a console, its output and
-// error captured. A run past the time limit is killed (with any program it
-// started), so a hung program fails its test instead of stopping the suite.
+// Runs a built program as from a console, output captured; a run past the time
+// limit is killed with what it started, so a hang fails a test, not the suite.
 
 #include <chrono>
 #include <filesystem>
@@ -26,20 +25,18 @@ struct RunResult {
     std::string out, err;   // standard output and error, CR LF given back as "\n"
     std::string error;      // why it could not be started
 
-    // Exited by itself with status `code`, compared by the low 8 bits POSIX keeps (-1 is 255).
+    // Compared by the low 8 bits POSIX keeps (-1 is 255).
     bool exitedWith(int code) const
     {
         return started && exited && !timedOut && (exitCode & 0xFF) == (code & 0xFF);
     }
-    // A one-line account for test failure messages.
-    std::string describe() const;
+    std::string describe() const; // for failure messages
 };
 
 RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
-// The path of a built program in a program folder: `name` plus the platform's
-// executable suffix (".exe" on Windows).
+// `name` in binDir with the platform's executable suffix.
 std::filesystem::path programPath(const std::filesystem::path& binDir, std::string_view name);
 
 } // namespace lw::test

@@ -1,6 +1,5 @@
 #include "support/temp_dir.hpp"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -13,14 +12,11 @@ namespace fs = std::filesystem;
 TempDir::TempDir(std::string_view label)
 {
     std::random_device pick;
-    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-        // create_directory is false when the name is taken: try another one.
-        const std::string name = std::string(label) + "-" + std::to_string(pick()) + std::to_string(pick());
-        if (fs::create_directory(fs::temp_directory_path() / name))
-            root_ = fs::canonical(fs::temp_directory_path() / name);
-    }
-    if (root_.empty())
-        throw std::runtime_error("cannot create a temporary folder");
+    const std::string unique = std::to_string(pick()) + std::to_string(pick());
+    const fs::path name = fs::temp_directory_path() / (std::string(label) + "-" + unique);
+    if (!fs::create_directory(name)) // taken: another test's folder
+        throw std::runtime_error("temporary folder " + name.string() + " exists");
+    root_ = fs::canonical(name);
 }
 
 TempDir::~TempDir()
@@ -40,30 +36,33 @@ fs::path TempDir::writeFile(std::string_view relative, std::string_view text) co
     return writeFile(relative, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+std::string TempDir::readText(std::string_view relative) const
+{
+    std::ifstream in(*this / relative, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open " + (*this / relative).string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 fs::path TempDir::writeFile(std::string_view relative, const std::vector<std::uint8_t>& bytes) const
 {
     writeFileBytes(*this / relative, bytes);
     return *this / relative;
 }
 
-std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const { return readFileBytes(*this / relative); }
-
-std::vector<std::string> TempDir::listFiles() const
+std::vector<std::uint8_t> TempDir::readBytes(std::string_view relative) const
 {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(root_))
-        if (entry.is_regular_file())
-            names.push_back(fs::relative(entry.path(), root_).generic_string());
-    std::sort(names.begin(), names.end());
-    return names;
+    const std::string text = readText(relative);
+    return {text.begin(), text.end()};
 }
 
-std::vector<std::uint8_t> readFileBytes(const fs::path& file)
+std::set<std::string> TempDir::listFiles() const
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot open " + file.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
+        if (entry.is_regular_file())
+            names.insert(fs::relative(entry.path(), root_).generic_string());
+    return names;
 }
 
 void writeFileBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes)

@@ -1,6 +1,5 @@
 #pragma once
-// Builds TES3 plugins in memory for tests: records with subrecords, records
-// nested inside records, and raw bytes or wrong sizes for malformed cases:
+// Builds TES3 plugins in memory, nested records and wrong sizes included:
 //   b.record("STAT").text("NAME", "rock").text("MODL", "r\\rock.nif").end();
 
 #include <algorithm>
@@ -23,9 +22,8 @@ public:
     Fields& u32(std::uint32_t v) { return le(v, 4); }
     Fields& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
     Fields& f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
-    // The text's bytes, no zero byte.
     Fields& chars(std::string_view s) { return bytes({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}); }
-    // The text padded with zero bytes (or cut) to exactly n bytes.
+    // Zero-padded or cut to n bytes.
     Fields& fixed(std::string_view s, std::size_t n) { return chars(s.substr(0, n)).zeros(n - std::min(s.size(), n)); }
     Fields& zeros(std::size_t n) { data_.insert(data_.end(), n, 0); return *this; }
     Fields& bytes(std::span<const std::uint8_t> b) { data_.insert(data_.end(), b.begin(), b.end()); return *this; }
@@ -43,8 +41,7 @@ private:
     std::vector<std::uint8_t> data_;
 };
 
-// HEDR data: version 1.3, file type, author (32 bytes), description (256
-// bytes), record count; 300 bytes. Author/description are cut or zero-padded.
+// HEDR data (300 bytes): version 1.3, file type, author, description, record count.
 inline std::vector<std::uint8_t> hedrData(std::string_view author, std::string_view description,
                                           std::uint32_t recordCount = 0, std::uint32_t fileType = 0)
 {
@@ -53,16 +50,13 @@ inline std::vector<std::uint8_t> hedrData(std::string_view author, std::string_v
 
 class Tes3Builder {
 public:
-    // Opens a record (nested inside the open one, if any); `unused` and
-    // `flags` are the two header words after the size.
+    // Opens a record, nested inside the open one if any.
     Tes3Builder& record(std::string_view tag, std::uint32_t flags = 0, std::uint32_t unused = 0)
     {
         open_.push_back(out_.size());
         return raw(Fields().chars(tag).u32(0).u32(unused).u32(flags));
     }
-    // Closes the innermost open record, its size computed from its contents.
     Tes3Builder& end() { return endWithSize(static_cast<std::uint32_t>(out_.size() - open_.back() - 16)); }
-    // Closes the innermost open record with this size in its header instead.
     Tes3Builder& endWithSize(std::uint32_t declaredSize)
     {
         for (std::size_t i = 0; i < 4; ++i)
@@ -75,34 +69,28 @@ public:
     {
         return subWithSize(tag, static_cast<std::uint32_t>(data.size()), data);
     }
-    Tes3Builder& sub(std::string_view tag, const Fields& fields) { return sub(tag, fields.data()); }
-    // A subrecord holding the text and a zero byte.
     Tes3Builder& text(std::string_view tag, std::string_view text) { return sub(tag, Fields().chars(text).u8(0)); }
-    // A subrecord holding the text's bytes only (no zero byte).
     Tes3Builder& chars(std::string_view tag, std::string_view text) { return sub(tag, Fields().chars(text)); }
     Tes3Builder& u8(std::string_view tag, std::uint8_t v) { return sub(tag, Fields().u8(v)); }
     Tes3Builder& u32(std::string_view tag, std::uint32_t v) { return sub(tag, Fields().u32(v)); }
     Tes3Builder& i32(std::string_view tag, std::int32_t v) { return sub(tag, Fields().i32(v)); }
     Tes3Builder& f32(std::string_view tag, float v) { return sub(tag, Fields().f32(v)); }
-    // A subrecord header that declares `declaredSize`, followed by `data` (which may be shorter or longer).
+    // `data` may be shorter or longer than declared.
     Tes3Builder& subWithSize(std::string_view tag, std::uint32_t declaredSize, std::span<const std::uint8_t> data = {})
     {
         return raw(Fields().chars(tag).u32(declaredSize).bytes(data));
     }
-    // Bytes appended as they are (they count towards the open record's size).
     Tes3Builder& raw(std::span<const std::uint8_t> bytes)
     {
         out_.insert(out_.end(), bytes.begin(), bytes.end());
         return *this;
     }
 
-    // The TES3 file header record with its HEDR, no masters.
     Tes3Builder& header(std::string_view author = {}, std::string_view description = {}, std::uint32_t recordCount = 0)
     {
         return record("TES3").sub("HEDR", hedrData(author, description, recordCount)).end();
     }
 
-    // The plugin (closes every record still open).
     std::vector<std::uint8_t> bytes()
     {
         while (!open_.empty())
@@ -112,7 +100,7 @@ public:
 
 private:
     std::vector<std::uint8_t> out_;
-    std::vector<std::size_t> open_; // header positions of the open records
+    std::vector<std::size_t> open_; // header positions
 };
 
 } // namespace lw::test

@@ -28,13 +28,11 @@ std::vector<std::uint8_t> slice(std::span<const std::uint8_t> b, std::size_t at,
 // Walks records and groups; the first problem found stops the walk.
 struct Walker {
     std::span<const std::uint8_t> b;
-    std::string error;
-    std::int64_t counted = 0; // records and groups
-    int maxDepth = 0;
+    Tes4File& f;
 
     bool fail(const std::string& message)
     {
-        error = message;
+        f.error = message;
         return false;
     }
 
@@ -50,8 +48,7 @@ struct Walker {
         r.formId = le(b, pos + 12, 4);
         r.lastWord = le(b, pos + 16, 4);
         if (limit - pos - 20 < r.dataSize)
-            return fail("record " + r.tag + at + ": data size " + std::to_string(r.dataSize) +
-                        " runs past its group or the file");
+            return fail("record " + r.tag + at + " runs past its group or the file");
         r.data = slice(b, pos + 20, r.dataSize);
         r.compressed = (r.flags & 0x00040000u) != 0;
         // Subrecords; an XXXX subrecord gives the length of the next one, whose own length is 0.
@@ -65,8 +62,7 @@ struct Walker {
             if (pending && le(b, pos + 4, 2) != 0)
                 return fail("subrecord " + s.tag + " at " + std::to_string(pos) + " after XXXX has a length");
             if (left - 6 < length)
-                return fail("subrecord " + s.tag + " at " + std::to_string(pos) + " of record " + r.tag +
-                            ": length " + std::to_string(length) + " runs past the record");
+                return fail("subrecord " + s.tag + " at " + std::to_string(pos) + " runs past record " + r.tag);
             s.data = slice(b, pos + 6, length);
             pos += 6 + length;
             pending.reset();
@@ -82,12 +78,12 @@ struct Walker {
 
     bool readEntries(std::size_t pos, std::size_t end, std::vector<Tes4Entry>& out, int depth)
     {
-        maxDepth = std::max(maxDepth, depth);
+        f.maxDepth = std::max(f.maxDepth, depth);
         while (pos < end) {
             if (end - pos < 20)
                 return fail(std::to_string(end - pos) + " stray bytes at " + std::to_string(pos));
             Tes4Entry& e = out.emplace_back();
-            ++counted;
+            ++f.counted;
             e.isGroup = tagAt(b, pos) == "GRUP";
             if (!e.isGroup) {
                 if (!readRecord(pos, end, e.record))
@@ -101,22 +97,12 @@ struct Walker {
             g.label = le(b, pos + 8, 4);
             g.groupType = le(b, pos + 12, 4);
             if (g.size < 20 || end - pos < g.size)
-                return fail("group " + g.labelTag() + " at " + std::to_string(pos) + " of size " +
-                            std::to_string(g.size) + " does not fit its parent (" + std::to_string(end - pos) +
-                            " bytes left)");
+                return fail("group " + g.labelTag() + " at " + std::to_string(pos) + " does not fit its parent");
             if (!readEntries(pos + 20, pos + g.size, g.children, depth + 1))
                 return false;
             pos += g.size;
         }
         return true;
-    }
-
-    Tes4File finish(Tes4File f)
-    {
-        f.maxDepth = maxDepth;
-        f.counted = counted;
-        f.error = error;
-        return f;
     }
 };
 
@@ -165,8 +151,7 @@ const Tes4Subrecord* Tes4Record::field(std::string_view t, std::size_t nth) cons
 }
 std::size_t Tes4Record::count(std::string_view t) const
 {
-    return static_cast<std::size_t>(
-        std::count_if(subrecords.begin(), subrecords.end(), [t](const Tes4Subrecord& s) { return s.tag == t; }));
+    return static_cast<std::size_t>(std::ranges::count(subrecords, t, &Tes4Subrecord::tag));
 }
 std::string Tes4Record::layout() const
 {
@@ -200,27 +185,26 @@ const Tes4Record* Tes4File::byFormId(std::uint32_t formId) const
 
 Tes4File readTes4(std::span<const std::uint8_t> bytes)
 {
-    Walker w{bytes, {}, 0, 0};
     Tes4File f;
+    Walker w{bytes, f};
     if (bytes.size() < 20 || tagAt(bytes, 0) != "TES4") {
         w.fail("no TES4 file header record at offset 0");
     } else if ((f.hasHeader = w.readRecord(0, bytes.size(), f.header))) {
         const Tes4Subrecord* hedr = f.header.field("HEDR");
         if (!hedr || hedr->size() != 12 || hedr->offset != 20)
             w.fail("file header without a 12-byte HEDR first");
-        else if (w.readEntries(20 + f.header.dataSize, bytes.size(), f.entries, 0) && hedr->u32(4) != w.counted)
+        else if (w.readEntries(20 + f.header.dataSize, bytes.size(), f.entries, 0) && hedr->u32(4) != f.counted)
             w.fail("record count field holds " + std::to_string(hedr->u32(4)) + " but " +
-                   std::to_string(w.counted) + " records and groups follow the header");
+                   std::to_string(f.counted) + " records and groups follow the header");
     }
-    return w.finish(std::move(f));
+    return f;
 }
 
 Tes4File readTes4Body(std::span<const std::uint8_t> bytes)
 {
-    Walker w{bytes, {}, 0, 0};
     Tes4File f;
-    w.readEntries(0, bytes.size(), f.entries, 0);
-    return w.finish(std::move(f));
+    Walker{bytes, f}.readEntries(0, bytes.size(), f.entries, 0);
+    return f;
 }
 
 } // namespace lw::test

@@ -1,9 +1,7 @@
 #pragma once
-// An independent reader of TES4 plugins for tests, sharing no code with the
-// program: it walks every byte, checks each group's size against its contents
-// and its parent, each record's data size against its subrecords (XXXX size
-// prefixes included) and a whole plugin's record count; the first problem
-// found is kept as text (error), not thrown.
+// A TES4 plugin reader sharing no code with the program: walks every byte,
+// checks group, record and subrecord (XXXX) sizes and the record count; the
+// first problem is kept in `error`, not thrown.
 
 #include <bit>
 #include <cstdint>
@@ -21,20 +19,18 @@ struct Tes4Subrecord {
     std::vector<std::uint8_t> data;
 
     std::size_t size() const { return data.size(); }
-    // Fields at a byte offset inside the data; reading past the data throws.
+    // Little-endian at a byte offset; past the data throws.
     std::uint8_t u8(std::size_t pos = 0) const { return static_cast<std::uint8_t>(at(pos, 1)); }
     std::uint16_t u16(std::size_t pos = 0) const { return static_cast<std::uint16_t>(at(pos, 2)); }
     std::int16_t i16(std::size_t pos = 0) const { return static_cast<std::int16_t>(u16(pos)); }
     std::uint32_t u32(std::size_t pos = 0) const { return at(pos, 4); }
     std::int32_t i32(std::size_t pos = 0) const { return static_cast<std::int32_t>(u32(pos)); }
     float f32(std::size_t pos = 0) const { return std::bit_cast<float>(at(pos, 4)); }
-    // The data up to its first zero byte (all of it when there is none).
-    std::string text() const;
-    // True when the data is a text followed by exactly one zero byte, its last.
-    bool isZeroTerminatedText() const;
+    std::string text() const;          // up to the first zero byte
+    bool isZeroTerminatedText() const; // one zero byte, the last
 
 private:
-    std::uint32_t at(std::size_t pos, int n) const; // little-endian, bounds-checked
+    std::uint32_t at(std::size_t pos, int n) const;
 };
 
 struct Tes4Record {
@@ -45,11 +41,9 @@ struct Tes4Record {
     std::vector<std::uint8_t> data;        // the whole data after the header
     std::vector<Tes4Subrecord> subrecords; // empty when compressed
 
-    // The n-th subrecord with this tag, or null.
-    const Tes4Subrecord* field(std::string_view tag, std::size_t nth = 0) const;
+    const Tes4Subrecord* field(std::string_view tag, std::size_t nth = 0) const; // or null
     std::size_t count(std::string_view tag) const;
-    // The subrecord tags in order, e.g. "EDID MODL OBND".
-    std::string layout() const;
+    std::string layout() const; // the tags in order, e.g. "EDID MODL OBND"
 };
 
 struct Tes4Entry;
@@ -59,11 +53,10 @@ struct Tes4Group {
     std::uint32_t size = 0, label = 0, groupType = 0;
     std::vector<Tes4Entry> children; // records and groups, in file order
 
-    std::string labelTag() const; // the label as four characters
+    std::string labelTag() const;
     std::vector<const Tes4Record*> records() const; // direct children only
     std::vector<const Tes4Group*> groups() const;
-    // Every record inside, at any depth, in file order.
-    std::vector<const Tes4Record*> allRecords() const;
+    std::vector<const Tes4Record*> allRecords() const; // at any depth, in file order
 };
 
 struct Tes4Entry {
@@ -84,16 +77,12 @@ struct Tes4File {
 
     const Tes4Group* topGroup(std::string_view labelTag) const;
     std::vector<const Tes4Group*> topGroups() const;
-    // Every record after the header, at any depth, in file order.
     std::vector<const Tes4Record*> allRecords(std::string_view tag = {}) const;
     const Tes4Record* byFormId(std::uint32_t formId) const;
 };
 
-// Reads a whole plugin: a TES4 header record first, then records and groups;
-// checks the record count at offset 30 against what follows.
 Tes4File readTes4(std::span<const std::uint8_t> bytes);
-// Reads a sequence of records and groups with no file header (for writer
-// output that has none); no count check.
+// Records and groups with no file header and no count check.
 Tes4File readTes4Body(std::span<const std::uint8_t> bytes);
 
 } // namespace lw::test
