@@ -4,12 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "modshift/assets/asset_copy.hpp"
 #include "support/bsa_builder.hpp"
 #include "support/conversion_run.hpp"
-#include "support/temp_dir.hpp"
 
 namespace lw::test {
 namespace {
@@ -34,7 +35,8 @@ TEST(ShippedTextures, UncompressedDdsWithAFlatNormalMapAndAVisibleIcon)
     const Row rows[] = {{"template_n.dds", 16, 5, 128 + 4 * (256 + 64 + 16 + 4 + 1)},
                         {"iconWeap.dds", 64, 1, 128 + 4 * 64 * 64}};
     for (const Row& r : rows) {
-        const std::vector<std::uint8_t> b = readFileBytes(std::filesystem::path(LW_BIN_DIR) / r.name);
+        std::ifstream in(std::filesystem::path(LW_BIN_DIR) / r.name, std::ios::binary);
+        const std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_EQ(b.size(), r.size) << r.name;
         // Magic, header size, height, width, pitch, levels, pixel format size, RGB with alpha.
         const std::vector<std::pair<std::size_t, std::uint32_t>> words = {
