@@ -372,12 +372,10 @@ private:
         case 'c': layout("lhffffl"); break; // controller: next, flags, frequency, phase, start, stop, target
         case 'x': nextExtra = link(); in_.u32(); break; // extra data: next, byte count
         case '#': count = last; break;
-        case '*': array(count, 1); break;
         case 'K': keyGroup(static_cast<std::uint32_t>(ops[at++] - '0')); break;
         case 'g': geometryData(count); break;
         case 'Q': rotationKeys(); break;
         case 'M': morphs(); break;
-        case 'P': array(in_.u32() == 16 ? 16 : 256, 4); break; // palette entries
         case '[': {
             const std::size_t body = at;
             const std::uint32_t n = count;
@@ -475,10 +473,10 @@ private:
 //   b h i f   u8, u16, u32, f32          l   link (checked)      s  sized text
 //   o a       NiObjectNET / NiAVObject fields                      c  controller fields
 //   x         extra-data fields                                    g  geometry data fields
-//   #         the value just read is the count for what follows    *  count bytes
+//   #         the value just read is the count for what follows
 //   [..]      repeated count times      (..)  only when the value just read is not 0
 //   K1 K3 K4  key group of 1, 3 or 4 floats per value              Q  rotation keys
-//   M  morph targets    P  palette entries
+//   M  morph targets
 //   a number before a letter repeats it.
 // Nodes that become plain nodes give only the fields that follow the node's own.
 enum class Kind { Dropped, PlainNode, SwitchNode, AvoidNode };
